@@ -1,0 +1,45 @@
+# The two promised commands: `make run` and `make test`. Everything builds with CMake presets.
+PRESET ?= default
+BUILD_DIR := build
+FUZZ_SECONDS ?= 60
+JOBS ?= $(shell nproc)
+
+.PHONY: all bootstrap configure build run test bench fuzz asan format clean
+
+all: build
+
+bootstrap:
+	@scripts/bootstrap.sh
+
+configure: bootstrap
+	@cmake --preset $(PRESET) >/dev/null
+
+build: configure
+	@cmake --build --preset $(PRESET) -j $(JOBS)
+
+run: build
+	@scripts/run.sh
+
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The same suites built and run with AddressSanitizer and UndefinedBehaviorSanitizer.
+asan: bootstrap
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j $(JOBS)
+	@cd build-asan && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@scripts/bench.sh
+
+# Runs every libFuzzer target for FUZZ_SECONDS seconds (make fuzz FUZZ_SECONDS=600).
+fuzz: bootstrap
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS)
+	@scripts/fuzz.sh $(FUZZ_SECONDS)
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs -r clang-format -i
+
+clean:
+	@rm -rf build build-asan build-fuzz

@@ -1,0 +1,51 @@
+#pragma once
+#include <cstdint>
+
+#include "mt/core/String.h"
+
+namespace mt {
+
+// A typed attribute value. Text is stored with its terminating zero; numbers as 4 little-endian bytes.
+// The byte length is 16 bits wide: longer texts and byte runs are cut to fit.
+class XmlValue {
+public:
+    enum Type : uint8_t { NONE = 0, TEXT = 1, RAW = 2, UNSIGNED = 3, SIGNED = 4, FLOAT = 5 };
+    static constexpr int MAX_LENGTH = 0xFFFF;
+
+    XmlValue() = default;
+    XmlValue(const XmlValue& other);
+    XmlValue& operator=(const XmlValue& other);
+    ~XmlValue();
+
+    static XmlValue fromText(const char* text);
+    static XmlValue fromRaw(const void* bytes, int length);
+
+    void setText(const char* text);
+    void setText(const char* text, int length);
+    void setUnsigned(uint32_t value);
+    void setSigned(int32_t value);
+    void setFloat(float value);
+    void setRaw(const void* bytes, int length);
+    // Sets type and bytes as stored (used by binary readers). False for an unknown type.
+    bool setStored(uint8_t type, const void* bytes, int length);
+
+    int getInt() const;
+    bool getBool() const;
+    float getReal() const;
+    String getText() const;
+
+    Type type() const { return static_cast<Type>(valueType); }
+    int length() const { return byteLength; }
+    const uint8_t* bytes() const { return data; }
+
+private:
+    void store(uint8_t type, const void* bytes, int length);
+    uint32_t storedWord() const;
+
+    uint16_t byteLength = 0;
+    uint8_t valueType = NONE;
+    uint8_t* data = nullptr;
+    int capacity = 0;
+};
+
+}  // namespace mt
