@@ -1,0 +1,239 @@
+#include "mt/file/FileWin.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "mt/file/FileManager.h"
+#include "platform/HostFile.h"
+
+namespace mt::file {
+
+uint8_t scrambleKeyByte(const uint8_t* key, int32_t length, int32_t position) {
+    if (!key || length <= 0 || position < 0)
+        return 0;
+    // Signed 32-bit arithmetic with wrap-around, done on unsigned values to keep it defined.
+    uint32_t k = static_cast<uint32_t>(key[position % length]) * static_cast<uint32_t>(position) * 13u;
+    for (int32_t j = 0; j < length; ++j) {
+        int32_t t = static_cast<int32_t>((static_cast<uint32_t>(key[j]) + 1u) * k);
+        k = static_cast<uint32_t>(t & 0xFFFF) * 16000u + static_cast<uint32_t>(t >> 16);
+    }
+    return static_cast<uint8_t>(k);
+}
+
+FileWin::FileWin(const String& path, int32_t mode, FileManager* manager)
+    : position(0),
+      handle(nullptr),
+      path(path),
+      manager(manager),
+      mode(mode),
+      scrambleKey(nullptr),
+      scrambleKeyLength(0),
+      headerSize(0),
+      scrambled(false) {}
+
+FileWin::~FileWin() {
+    platform::hostFileClose(handle);
+}
+
+FileErrorHandler* FileWin::errorHandler() const {
+    return manager ? manager->getErrorHandler() : nullptr;
+}
+
+bool FileWin::open() {
+    for (;;) {
+        handle = platform::hostFileOpen(path.cstr(), mode);
+        if (!handle)
+            std::printf("File not found %s\n", path.cstr());
+        FileErrorHandler* handler = errorHandler();
+        if (!handler || handler->onFileEvent(FILE_EVENT_OPEN, handle == nullptr, 1) != 1)
+            break;
+        platform::hostFileClose(handle);
+        handle = nullptr;
+    }
+    if (!handle)
+        return false;
+    bool reads = mode != OPEN_WRITE;
+    if (reads && manager && !(manager->getOptionFlags() & OPTION_NO_SCRAMBLE_DETECTION)) {
+        uint8_t marker[4];
+        if (platform::hostFileRead(handle, marker, 4) == 4 && marker[0] == 0xEF && marker[1] == 0xBE &&
+            marker[2] == 0xAD && marker[3] == 0xDE) {
+            headerSize = 4;
+            scrambled = true;
+            int32_t length = 0;
+            const uint8_t* key = manager->getScrambleKey(length);
+            setScrambleKey(key, length);
+        }
+    }
+    platform::hostFileSeek(handle, headerSize, platform::HOST_SEEK_START);
+    position = 0;
+    return true;
+}
+
+void FileWin::setScrambleKey(const uint8_t* key, int32_t length) {
+    scrambleKey = key;
+    scrambleKeyLength = key ? length : 0;
+    if (mode != OPEN_WRITE || !handle || tell() != 0)
+        return;
+    // Nothing written yet: the file starts over, with the marker when there is a key.
+    platform::hostFileTruncate(handle, 0);
+    if (key) {
+        const uint8_t marker[4] = {0xEF, 0xBE, 0xAD, 0xDE};
+        platform::hostFileWrite(handle, marker, 4);
+        headerSize = 4;
+        scrambled = true;
+    } else {
+        headerSize = 0;
+        scrambled = false;
+    }
+    position = 0;
+}
+
+void FileWin::applyKeyStream(uint8_t* bytes, int32_t count, int32_t firstPosition, bool add) const {
+    if (!scrambled || !scrambleKey || scrambleKeyLength <= 0)
+        return;
+    for (int32_t i = 0; i < count; ++i) {
+        uint8_t k = scrambleKeyByte(scrambleKey, scrambleKeyLength, firstPosition + i);
+        bytes[i] = static_cast<uint8_t>(add ? bytes[i] + k : bytes[i] - k);
+    }
+}
+
+int32_t FileWin::read(void* dst, int32_t n) {
+    if (n <= 0 || !dst || !handle)
+        return 0;
+    int32_t start = position;
+    int32_t count;
+    for (;;) {
+        count = static_cast<int32_t>(platform::hostFileRead(handle, dst, n));
+        FileErrorHandler* handler = errorHandler();
+        if (!handler || handler->onFileEvent(FILE_EVENT_READ, count < n, 1) != 1)
+            break;
+        // Asked to repeat: read the same bytes again.
+        platform::hostFileSeek(handle, static_cast<int64_t>(start) + headerSize, platform::HOST_SEEK_START);
+    }
+    applyKeyStream(static_cast<uint8_t*>(dst), count, start, false);
+    position = start + count;
+    return count;
+}
+
+uint8_t FileWin::readByte() {
+    uint8_t byte = 0;
+    return read(&byte, 1) == 1 ? byte : 0;
+}
+
+int32_t FileWin::write(const void* src, int32_t n) {
+    if (!handle || !src || n <= 0)
+        return 0;
+    int64_t written;
+    if (scrambled && scrambleKey && scrambleKeyLength > 0) {
+        // Appended bytes land at the end of the file whatever the position, so their key stream does too.
+        int32_t first = mode == OPEN_APPEND ? getSize() : position;
+        std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[static_cast<size_t>(n)]);
+        if (!block)
+            return 0;
+        std::memcpy(block.get(), src, static_cast<size_t>(n));
+        applyKeyStream(block.get(), n, first, true);
+        written = platform::hostFileWrite(handle, block.get(), n);
+    } else {
+        written = platform::hostFileWrite(handle, src, n);
+    }
+    int64_t at = platform::hostFileTell(handle);
+    if (at >= headerSize)
+        position = static_cast<int32_t>(std::min<int64_t>(at - headerSize, INT32_MAX));
+    return static_cast<int32_t>(written);
+}
+
+bool FileWin::writeByte(uint8_t value) {
+    return write(&value, 1) == 1;
+}
+
+int32_t FileWin::tell() {
+    return handle ? position : -1;
+}
+
+int32_t FileWin::getSize() {
+    if (!handle)
+        return -1;
+    int64_t size = platform::hostFileSize(handle);
+    if (size < 0)
+        return -1;
+    return static_cast<int32_t>(std::clamp<int64_t>(size - headerSize, 0, INT32_MAX));
+}
+
+bool FileWin::seek(int32_t offset, int32_t origin) {
+    if (!handle)
+        return false;
+    int64_t target;
+    switch (origin) {
+        case ORIGIN_START:
+            target = static_cast<int64_t>(offset) + headerSize;
+            break;
+        case ORIGIN_END: {
+            int64_t size = platform::hostFileSize(handle);
+            if (size < 0)
+                return false;
+            target = size + offset;
+            break;
+        }
+        case ORIGIN_CURRENT:
+            target = static_cast<int64_t>(position) + headerSize + offset;
+            break;
+        default:
+            return false;
+    }
+    if (target < headerSize || target - headerSize > INT32_MAX)
+        return false;
+    if (!platform::hostFileSeek(handle, target, platform::HOST_SEEK_START))
+        return false;
+    position = static_cast<int32_t>(target - headerSize);
+    return true;
+}
+
+bool FileWin::isEof() {
+    return !handle || position >= getSize();
+}
+
+bool FileWin::remove() {
+    if (!handle)
+        return false;
+    platform::hostFileClose(handle);
+    handle = nullptr;
+    return platform::hostDeleteFile(path.cstr());
+}
+
+String FileWin::getName() {
+    return path;
+}
+
+FileWin* openNativeFile(const String& path, int32_t mode, FileManager* manager) {
+    if (path.isEmpty())
+        return nullptr;
+    auto* file = new (std::nothrow) FileWin(path, mode, manager);
+    if (!file)
+        return nullptr;
+    if (!file->open()) {
+        delete file;
+        return nullptr;
+    }
+    return file;
+}
+
+bool copyHostFile(const String& from, const String& to, bool failIfExists) {
+    return platform::hostCopyFile(from.cstr(), to.cstr(), failIfExists);
+}
+bool moveHostFile(const String& from, const String& to) {
+    return platform::hostMoveFile(from.cstr(), to.cstr());
+}
+bool deleteHostFile(const String& path) {
+    return platform::hostDeleteFile(path.cstr());
+}
+bool createHostDirectory(const String& path) {
+    return platform::hostCreateDirectory(path.cstr());
+}
+bool removeHostDirectory(const String& path) {
+    return platform::hostRemoveDirectory(path.cstr());
+}
+
+}  // namespace mt::file

@@ -1,0 +1,265 @@
+#include "platform/HostFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <new>
+
+namespace platform {
+
+struct HostFile {
+    enum class Last { None, Read, Write };
+    FILE* stream = nullptr;
+    Last last = Last::None;
+};
+
+namespace {
+
+// Between a read and a write on the same stream the C runtime needs a flush or a seek.
+void switchTo(HostFile* file, HostFile::Last next) {
+    if (file->last != HostFile::Last::None && file->last != next)
+        std::fseek(file->stream, 0, SEEK_CUR);
+    file->last = next;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool copyContents(int in, int out) {
+    static constexpr size_t CHUNK = 1 << 16;
+    char* buffer = new (std::nothrow) char[CHUNK];
+    if (!buffer)
+        return false;
+    bool ok = true;
+    for (;;) {
+        ssize_t got = ::read(in, buffer, CHUNK);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        for (ssize_t done = 0; done < got;) {
+            ssize_t put = ::write(out, buffer + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put <= 0) {
+                ok = false;
+                break;
+            }
+            done += put;
+        }
+        if (!ok)
+            break;
+    }
+    delete[] buffer;
+    return ok;
+}
+
+}  // namespace
+
+std::string hostPath(const char* path) {
+    std::string result = path ? path : "";
+    std::replace(result.begin(), result.end(), '\\', '/');
+    return result;
+}
+
+HostFile* hostFileOpen(const char* path, int mode) {
+    std::string name = hostPath(path);
+    if (name.empty())
+        return nullptr;
+    const char* modeText = mode == HOST_FILE_WRITE ? "wb" : mode == HOST_FILE_APPEND ? "ab+" : "rb";
+    FILE* stream = std::fopen(name.c_str(), modeText);
+    if (!stream)
+        return nullptr;
+    struct stat info;
+    if (fstat(fileno(stream), &info) != 0 || S_ISDIR(info.st_mode)) {
+        std::fclose(stream);
+        return nullptr;
+    }
+    auto* file = new (std::nothrow) HostFile;
+    if (!file) {
+        std::fclose(stream);
+        return nullptr;
+    }
+    file->stream = stream;
+    return file;
+}
+
+void hostFileClose(HostFile* file) {
+    if (!file)
+        return;
+    std::fclose(file->stream);
+    delete file;
+}
+
+int64_t hostFileRead(HostFile* file, void* dst, int64_t n) {
+    if (!file || !dst || n <= 0)
+        return 0;
+    switchTo(file, HostFile::Last::Read);
+    return static_cast<int64_t>(std::fread(dst, 1, static_cast<size_t>(n), file->stream));
+}
+
+int64_t hostFileWrite(HostFile* file, const void* src, int64_t n) {
+    if (!file || !src || n <= 0)
+        return 0;
+    switchTo(file, HostFile::Last::Write);
+    return static_cast<int64_t>(std::fwrite(src, 1, static_cast<size_t>(n), file->stream));
+}
+
+bool hostFileSeek(HostFile* file, int64_t offset, int origin) {
+    if (!file)
+        return false;
+    int whence = origin == HOST_SEEK_START ? SEEK_SET : origin == HOST_SEEK_CURRENT ? SEEK_CUR : SEEK_END;
+    if (origin != HOST_SEEK_START && origin != HOST_SEEK_CURRENT && origin != HOST_SEEK_END)
+        return false;
+    file->last = HostFile::Last::None;
+    return fseeko(file->stream, static_cast<off_t>(offset), whence) == 0;
+}
+
+int64_t hostFileTell(HostFile* file) {
+    return file ? static_cast<int64_t>(ftello(file->stream)) : -1;
+}
+
+int64_t hostFileSize(HostFile* file) {
+    if (!file)
+        return -1;
+    if (file->last == HostFile::Last::Write)
+        std::fflush(file->stream);
+    struct stat info;
+    if (fstat(fileno(file->stream), &info) != 0)
+        return -1;
+    return static_cast<int64_t>(info.st_size);
+}
+
+bool hostFileTruncate(HostFile* file, int64_t length) {
+    if (!file || length < 0)
+        return false;
+    std::fflush(file->stream);
+    if (ftruncate(fileno(file->stream), static_cast<off_t>(length)) != 0)
+        return false;
+    return hostFileSeek(file, length, HOST_SEEK_START);
+}
+
+bool hostFileFlush(HostFile* file) {
+    return file && std::fflush(file->stream) == 0;
+}
+
+bool hostCopyFile(const char* from, const char* to, bool failIfExists) {
+    std::string source = hostPath(from), target = hostPath(to);
+    if (source.empty() || target.empty())
+        return false;
+    int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    struct stat sourceInfo, targetInfo;
+    if (fstat(in, &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode)) {
+        ::close(in);
+        return false;
+    }
+    bool targetExists = ::stat(target.c_str(), &targetInfo) == 0;
+    if (targetExists && (failIfExists || sameFile(sourceInfo, targetInfo) || S_ISDIR(targetInfo.st_mode))) {
+        ::close(in);
+        return false;
+    }
+    int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
+    int out = ::open(target.c_str(), flags, sourceInfo.st_mode & 0777);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    bool ok = copyContents(in, out);
+    ::close(in);
+    if (::close(out) != 0)
+        ok = false;
+    if (!ok)
+        ::unlink(target.c_str());
+    return ok;
+}
+
+bool hostMoveFile(const char* from, const char* to) {
+    std::string source = hostPath(from), target = hostPath(to);
+    if (source.empty() || target.empty())
+        return false;
+    struct stat info;
+    if (::lstat(target.c_str(), &info) == 0)
+        return false;
+    if (::rename(source.c_str(), target.c_str()) == 0)
+        return true;
+    if (errno != EXDEV)
+        return false;
+    // Another file system: copy the file, then remove the original.
+    if (::stat(source.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    if (!hostCopyFile(source.c_str(), target.c_str(), true))
+        return false;
+    if (::unlink(source.c_str()) != 0) {
+        ::unlink(target.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool hostDeleteFile(const char* path) {
+    std::string name = hostPath(path);
+    struct stat info;
+    if (name.empty() || ::lstat(name.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+        return false;
+    return ::unlink(name.c_str()) == 0;
+}
+
+bool hostCreateDirectory(const char* path) {
+    std::string name = hostPath(path);
+    return !name.empty() && ::mkdir(name.c_str(), 0777) == 0;
+}
+
+bool hostRemoveDirectory(const char* path) {
+    std::string name = hostPath(path);
+    return !name.empty() && ::rmdir(name.c_str()) == 0;
+}
+
+bool hostIsDirectory(const char* path) {
+    std::string name = hostPath(path);
+    struct stat info;
+    return !name.empty() && ::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool hostListDirectory(const char* path, std::vector<HostDirectoryEntry>& entries) {
+    std::string name = path && *path ? hostPath(path) : std::string(1, '.');
+    DIR* directory = ::opendir(name.c_str());
+    if (!directory)
+        return false;
+    std::vector<HostDirectoryEntry> found;
+    while (struct dirent* entry = ::readdir(directory)) {
+        std::string entryName = entry->d_name;
+        if (entryName == "." || entryName == "..")
+            continue;
+        HostDirectoryEntry item;
+        item.name = entryName;
+        struct stat info;
+        std::string full = name;
+        if (full.back() != '/')
+            full.push_back('/');
+        full.append(entryName);
+        if (::lstat(full.c_str(), &info) == 0) {
+            item.isLink = S_ISLNK(info.st_mode);
+            if (item.isLink && ::stat(full.c_str(), &info) != 0)
+                info.st_mode = 0;
+            item.isDirectory = S_ISDIR(info.st_mode);
+        }
+        found.push_back(std::move(item));
+    }
+    ::closedir(directory);
+    std::sort(found.begin(), found.end(),
+              [](const HostDirectoryEntry& a, const HostDirectoryEntry& b) { return a.name < b.name; });
+    entries.insert(entries.end(), found.begin(), found.end());
+    return true;
+}
+
+}  // namespace platform
