@@ -462,8 +462,10 @@ Texture* TextureConverter::palettize(Texture* source, int bits) {
                 entries.at(index).readRGBA(r2, g2, b2, a2);
                 if (bits == 5)
                     a2 = alphaLevel;
-                const float error[4] = {(v[0] - r2) * 1.5f, (v[1] - g2) * 1.5f, (v[2] - b2) * 1.5f,
-                                        (v[3] - a2) * 1.5f};
+                // The error is taken from the value limited to 0-255, as the search saw it: with the gain of
+                // 1.5, errors measured from unlimited values grow without bound in saturated areas.
+                const float error[4] = {(clamp255f(v[0]) - r2) * 1.5f, (clamp255f(v[1]) - g2) * 1.5f,
+                                        (clamp255f(v[2]) - b2) * 1.5f, (clamp255f(v[3]) - a2) * 1.5f};
                 auto spread = [&](size_t at, float weight) {
                     for (int c = 0; c < 4; ++c)
                         values[at * 4 + c] += error[c] * weight;
