@@ -1,0 +1,348 @@
+#include "mt/graphics/PNGImageLoader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "PngTestSupport.h"
+#include "mt/graphics/Texture.h"
+#include "mt/graphics/TextureConverter.h"
+#include "mt/graphics/TextureDataSWRaw.h"
+#include "mt/stream/CachedInputStream.h"
+#include "mt/stream/MemoryStream.h"
+
+using namespace mt::graphics;
+using pngtest::PngSpec;
+using pngtest::writePng;
+
+namespace {
+
+using Rows = std::vector<std::vector<uint8_t>>;
+
+// Decodes as the programs do: a 4096-byte cache over the stream.
+Texture* loadPng(std::vector<uint8_t> file, PNGImageLoader& loader, int mode = 0, Texture* target = nullptr) {
+    mt::MemoryStream memory(file.data(), static_cast<int32_t>(file.size()), mt::STREAM_NOT_OWNER);
+    mt::CachedInputStream cached(&memory, 4096);
+    if (mode == 1)
+        return loader.readInfo(&cached);
+    if (mode == 2)
+        return loader.loadInto(target, &cached);
+    return loader.load(&cached);
+}
+
+Texture* loadPng(const std::vector<uint8_t>& file) {
+    PNGImageLoader loader;
+    return loadPng(file, loader);
+}
+
+std::vector<uint8_t> level0(Texture* texture) {
+    const uint8_t* pixels = static_cast<const uint8_t*>(texture->lock()->pixels);
+    const int bytes = texture->getData()->getDataSize();
+    return std::vector<uint8_t>(pixels, pixels + bytes);
+}
+
+// A w x h picture of 8-bit samples: channel c of pixel (x, y) is (x * 37 + y * 11 + c * 70) & 255.
+Rows samples(int w, int h, int channels) {
+    Rows rows(static_cast<size_t>(h), std::vector<uint8_t>(static_cast<size_t>(w * channels)));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < channels; ++c)
+                rows[y][x * channels + c] = static_cast<uint8_t>(x * 37 + y * 11 + c * 70);
+    return rows;
+}
+
+std::vector<uint8_t> flatten(const Rows& rows) {
+    std::vector<uint8_t> all;
+    for (const auto& row : rows)
+        all.insert(all.end(), row.begin(), row.end());
+    return all;
+}
+
+}  // namespace
+
+TEST(PNGImageLoader, NamesItsExtensionAndSignature) {
+    PNGImageLoader loader;
+    EXPECT_EQ(loader.getExtension(), "png");
+    const std::vector<uint8_t> expected{137, 80, 78, 71, 13, 10, 26, 10};
+    EXPECT_EQ(loader.getSignature(), expected);
+}
+
+TEST(PNGImageLoader, TrueColourPicturesKeepTheirChannelsTopRowFirst) {
+    PngSpec spec;
+    spec.width = 5;
+    spec.height = 3;
+    const Rows rgb = samples(5, 3, 3);
+    Texture* texture = loadPng(writePng(spec, rgb));
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->getFormat(), BGR_888);
+    EXPECT_EQ(texture->getSize().width, 5);
+    EXPECT_EQ(texture->getSize().height, 3);
+    EXPECT_EQ(texture->getKind(), TEXTURE_IN_MEMORY);
+    EXPECT_EQ(texture->getFrameCount(), 1);
+    EXPECT_EQ(texture->getFrame(0).pairs[2].x, 5);
+    EXPECT_EQ(level0(texture), flatten(rgb)) << "bytes R, G, B, rows packed top to bottom";
+    texture->release(true);
+
+    spec.colorType = PNG_COLOR_TYPE_RGBA;
+    const Rows rgba = samples(5, 3, 4);
+    texture = loadPng(writePng(spec, rgba));
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->getFormat(), ABGR_8888);
+    EXPECT_EQ(level0(texture), flatten(rgba));
+    texture->release(true);
+}
+
+TEST(PNGImageLoader, SixteenBitChannelsAreReducedToEight) {
+    PngSpec spec;
+    spec.width = 2;
+    spec.height = 1;
+    spec.bitDepth = 16;
+    spec.colorType = PNG_COLOR_TYPE_RGBA;
+    Rows rows{
+        {0xAB, 0xCD, 0x12, 0x34, 0x00, 0xFF, 0xFF, 0x00, 0x80, 0x00, 0x7F, 0xFF, 0x01, 0x02, 0xFE, 0xDC}};
+    Texture* texture = loadPng(writePng(spec, rows));
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->getFormat(), ABGR_8888);
+    EXPECT_EQ(level0(texture), (std::vector<uint8_t>{0xAB, 0x12, 0x00, 0xFF, 0x80, 0x7F, 0x01, 0xFE}));
+    texture->release(true);
+
+    spec.colorType = PNG_COLOR_TYPE_GRAY;
+    rows = {{0x12, 0x34, 0xFE, 0xDC}};
+    texture = loadPng(writePng(spec, rows));
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->getFormat(), BGR_888);
+    EXPECT_EQ(level0(texture), (std::vector<uint8_t>{0x12, 0x12, 0x12, 0xFE, 0xFE, 0xFE}));
+    texture->release(true);
+}
+
+TEST(PNGImageLoader, GreyPicturesBecomeColour) {
+    PngSpec spec;
+    spec.width = 4;
+    spec.height = 1;
+    spec.colorType = PNG_COLOR_TYPE_GRAY;
+    // 8, 4, 2 and 1 bits per sample; small depths are scaled up to the full range.
+    struct Case {
+        int depth;
+        std::vector<uint8_t> row;
+        std::vector<uint8_t> grey;
+    };
+    const Case cases[] = {{8, {0, 100, 200, 255}, {0, 100, 200, 255}},
+                          {4, {0x05, 0xF0}, {0, 85, 255, 0}},
+                          {2, {0b00011011}, {0, 85, 170, 255}},
+                          {1, {0b10100000}, {255, 0, 255, 0}}};
+    for (const Case& c : cases) {
+        spec.bitDepth = c.depth;
+        Texture* texture = loadPng(writePng(spec, {c.row}));
+        ASSERT_NE(texture, nullptr) << c.depth;
+        EXPECT_EQ(texture->getFormat(), BGR_888) << c.depth;
+        std::vector<uint8_t> expected;
+        for (uint8_t g : c.grey)
+            expected.insert(expected.end(), {g, g, g});
+        EXPECT_EQ(level0(texture), expected) << c.depth;
+        texture->release(true);
+    }
+
+    // Grey with alpha and grey with a tRNS key both give R, G, B, A.
+    spec.bitDepth = 8;
+    spec.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
+    Texture* texture = loadPng(writePng(spec, {{10, 20, 30, 40, 50, 60, 70, 80}}));
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->getFormat(), ABGR_8888);
+    EXPECT_EQ(level0(texture),
+              (std::vector<uint8_t>{10, 10, 10, 20, 30, 30, 30, 40, 50, 50, 50, 60, 70, 70, 70, 80}));
+    texture->release(true);
+
+    spec.colorType = PNG_COLOR_TYPE_GRAY;
+    spec.hasKey = true;
+    spec.key.gray = 100;
+    texture = loadPng(writePng(spec, {{0, 100, 200, 255}}));
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->getFormat(), ABGR_8888);
+    EXPECT_EQ(level0(texture),
+              (std::vector<uint8_t>{0, 0, 0, 255, 100, 100, 100, 0, 200, 200, 200, 255, 255, 255, 255, 255}));
+    texture->release(true);
+}
+
+TEST(PNGImageLoader, PalettePicturesBecomeColourWithAlphaFromTheirTransparency) {
+    PngSpec spec;
+    spec.width = 3;
+    spec.height = 1;
+    spec.colorType = PNG_COLOR_TYPE_PALETTE;
+    spec.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    const Rows indices{{2, 0, 1}};
+
+    Texture* texture = loadPng(writePng(spec, indices));
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->getFormat(), BGR_888) << "no transparency: three bytes per pixel";
+    EXPECT_EQ(level0(texture), (std::vector<uint8_t>{0, 0, 255, 255, 0, 0, 0, 255, 0}));
+    texture->release(true);
+
+    spec.paletteAlpha = {255, 128, 0};
+    texture = loadPng(writePng(spec, indices));
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->getFormat(), ABGR_8888);
+    EXPECT_EQ(level0(texture), (std::vector<uint8_t>{0, 0, 255, 0, 255, 0, 0, 255, 0, 255, 0, 128}));
+    texture->release(true);
+
+    spec.paletteAlpha = {0, 255};  // one fully transparent entry
+    texture = loadPng(writePng(spec, indices));
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->getFormat(), ABGR_8888);
+    EXPECT_EQ(level0(texture), (std::vector<uint8_t>{0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 255}));
+    texture->release(true);
+
+    // Two bits per index, no transparency.
+    spec.paletteAlpha.clear();
+    spec.bitDepth = 2;
+    texture = loadPng(writePng(spec, {{0b10000100}}));
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(level0(texture), (std::vector<uint8_t>{0, 0, 255, 255, 0, 0, 0, 255, 0}));
+    texture->release(true);
+}
+
+TEST(PNGImageLoader, ColourKeyOfAnRGBPictureIsNotApplied) {
+    PngSpec spec;
+    spec.width = 2;
+    spec.height = 1;
+    spec.hasKey = true;
+    spec.key.red = 1;
+    spec.key.green = 2;
+    spec.key.blue = 3;
+    Texture* texture = loadPng(writePng(spec, {{1, 2, 3, 4, 5, 6}}));
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->getFormat(), BGR_888);
+    EXPECT_EQ(level0(texture), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
+    texture->release(true);
+}
+
+TEST(PNGImageLoader, InterlacedPicturesDecodeLikePlainOnes) {
+    for (const int colorType : {PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_RGBA}) {
+        const int channels = colorType == PNG_COLOR_TYPE_RGB ? 3 : 4;
+        PngSpec spec;
+        spec.width = 13;
+        spec.height = 11;
+        spec.colorType = colorType;
+        spec.interlaced = true;
+        const Rows rows = samples(13, 11, channels);
+        Texture* texture = loadPng(writePng(spec, rows));
+        ASSERT_NE(texture, nullptr);
+        EXPECT_EQ(level0(texture), flatten(rows));
+        texture->release(true);
+    }
+}
+
+TEST(PNGImageLoader, ReadInfoGivesSizeAndFormatWithoutPixels) {
+    PngSpec spec;
+    spec.width = 7;
+    spec.height = 9;
+    spec.colorType = PNG_COLOR_TYPE_RGBA;
+    PNGImageLoader loader;
+    Texture* info = loadPng(writePng(spec, samples(7, 9, 4)), loader, 1);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->getSize().width, 7);
+    EXPECT_EQ(info->getSize().height, 9);
+    EXPECT_EQ(info->getFormat(), ABGR_8888);
+    EXPECT_EQ(info->getData(), nullptr);
+    EXPECT_EQ(info->getFrame(0).pairs[2].y, 9);
+    info->release(true);
+}
+
+TEST(PNGImageLoader, LoadIntoFillsATargetThatIsLargeEnough) {
+    PngSpec spec;
+    spec.width = 4;
+    spec.height = 2;
+    const Rows rows = samples(4, 2, 3);
+    const std::vector<uint8_t> file = writePng(spec, rows);
+    PNGImageLoader loader;
+
+    Texture* target = new Texture(TEXTURE_IN_MEMORY, "", Size{4, 2}, BGR_888, nullptr, 0, 1);
+    new TextureDataSWRaw(target);
+    target->setFrameCount(3);
+    EXPECT_EQ(loadPng(file, loader, 2, target), target);
+    EXPECT_EQ(level0(target), flatten(rows));
+    EXPECT_EQ(target->getFrameCount(), 1);
+    EXPECT_EQ(target->getRefCount(), 1) << "no new reference";
+    target->release(true);
+
+    // Too small for the picture: the header is applied, the pixels are left alone.
+    target = new Texture(TEXTURE_IN_MEMORY, "", Size{2, 2}, BGR_888, nullptr, 0, 1);
+    new TextureDataSWRaw(target);
+    EXPECT_EQ(loadPng(file, loader, 2, target), target);
+    EXPECT_EQ(target->getSize().width, 4);
+    EXPECT_EQ(level0(target), std::vector<uint8_t>(12, 0));
+    target->release(true);
+
+    // No level 0 at all.
+    target = new Texture(TEXTURE_FROM_FILE, "", Size{1, 1}, ARGB_8888, nullptr, 0, 1);
+    new TextureDataSWRaw(target);
+    EXPECT_EQ(loadPng(file, loader, 2, target), target);
+    EXPECT_EQ(target->getFormat(), BGR_888);
+    EXPECT_EQ(target->lock()->pixels, nullptr);
+    target->release(true);
+    EXPECT_EQ(loadPng(file, loader, 2, nullptr), nullptr);
+}
+
+TEST(PNGImageLoader, BadDataNeverCrashesAndGivesWhatWasMade) {
+    EXPECT_EQ(loadPng({}), nullptr) << "empty";
+    EXPECT_EQ(loadPng({'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g', '!', '!', '!'}), nullptr);
+    PNGImageLoader loader;
+    EXPECT_EQ(loader.load(nullptr), nullptr);
+
+    // A noisy picture, so that its pixel data is long (libpng reads it in blocks of 8 KB); cut in the middle.
+    std::mt19937 random(99);
+    Rows noise(256, std::vector<uint8_t>(256 * 3));
+    for (auto& row : noise)
+        for (auto& sample : row)
+            sample = static_cast<uint8_t>(random());
+    PngSpec spec;
+    spec.width = 256;
+    spec.height = 256;
+    const std::vector<uint8_t> file = writePng(spec, noise);
+    std::vector<uint8_t> truncated(file.begin(), file.begin() + static_cast<long>(file.size() / 2));
+    Texture* partial = loadPng(truncated);
+    ASSERT_NE(partial, nullptr) << "the texture made before the error is returned";
+    const std::vector<uint8_t> pixels = level0(partial);
+    ASSERT_EQ(pixels.size(), 256u * 256u * 3u);
+    EXPECT_TRUE(std::equal(noise[0].begin(), noise[0].end(), pixels.begin())) << "rows decoded so far";
+    EXPECT_EQ(std::vector<uint8_t>(pixels.end() - 768, pixels.end()), std::vector<uint8_t>(768, 0))
+        << "rows never reached are zero, not left uninitialised";
+    // Converting the partial picture works as for any other.
+    TextureConverter converter;
+    Texture* argb = converter.convert(partial, ARGB_8888, true);
+    ASSERT_NE(argb, nullptr);
+    argb->release(true);
+    partial->release(true);
+
+    // Truncated inside the header: nothing was made.
+    EXPECT_EQ(loadPng(std::vector<uint8_t>(file.begin(), file.begin() + 20)), nullptr);
+
+    // A flipped byte in the pixel data breaks its checksum.
+    std::vector<uint8_t> corrupt = file;
+    corrupt[corrupt.size() / 2] ^= 0x55;
+    Texture* damaged = loadPng(corrupt);
+    ASSERT_NE(damaged, nullptr);
+    damaged->release(true);
+}
+
+TEST(PNGImageLoader, PicturesBeyondTheSizeLimitAreRefused) {
+    PngSpec spec;
+    spec.width = 40;
+    spec.height = 2;
+    const std::vector<uint8_t> file = writePng(spec, samples(40, 2, 3));
+    PNGImageLoader loader;
+    loader.setMaxSide(32);
+    EXPECT_EQ(loadPng(file, loader), nullptr);
+    loader.setMaxSide(40);
+    Texture* texture = loadPng(file, loader);
+    ASSERT_NE(texture, nullptr);
+    texture->release(true);
+
+    // A header that claims 1,000,000 x 1,000,000 pixels is refused before anything is allocated.
+    std::vector<uint8_t> huge = file;
+    const uint8_t side[4] = {0x00, 0x0F, 0x42, 0x40};
+    std::memcpy(&huge[16], side, 4);
+    std::memcpy(&huge[20], side, 4);
+    EXPECT_EQ(loadPng(huge), nullptr);
+}
