@@ -2,6 +2,10 @@
 
 #include <squish.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -110,30 +114,76 @@ inline int clamp255f(float v) {
     return static_cast<int>(v);
 }
 
-// ABGR_8888 rows to ARGB_8888: red and blue change places.
+// Pictures from this size on are written past the cache: nothing reads them back soon, and bypassing the
+// cache saves reading every destination line before writing it.
+constexpr size_t STREAM_BYTES = size_t{16} << 20;
+
+inline uint32_t swapRedBlue(uint32_t v) {
+    return (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+}
+
+// ABGR_8888 rows to ARGB_8888: red and blue change places, four pixels at a time where SSE2 is there.
 void rowsABGRtoARGB(const Level& source, uint8_t* target) {
+    const size_t width = static_cast<size_t>(source.width);
+    [[maybe_unused]] const bool stream = width * source.height * 4 >= STREAM_BYTES;
     for (int32_t y = 0; y < source.height; ++y) {
         const uint8_t* in = source.pixels + static_cast<size_t>(y) * source.pitch * 4;
-        uint8_t* out = target + static_cast<size_t>(y) * source.width * 4;
-        for (int32_t x = 0; x < source.width; ++x) {
+        uint8_t* out = target + static_cast<size_t>(y) * width * 4;
+        size_t x = 0;
+#ifdef __SSE2__
+        for (; x < width && (reinterpret_cast<uintptr_t>(out + 4 * x) & 15) != 0; ++x) {
             uint32_t v;
             std::memcpy(&v, in + 4 * x, 4);
-            v = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+            v = swapRedBlue(v);
+            std::memcpy(out + 4 * x, &v, 4);
+        }
+        const __m128i alphaGreen = _mm_set1_epi32(static_cast<int>(0xFF00FF00u));
+        for (; x + 4 <= width; x += 4) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 4 * x));
+            // 0x00BB00RR per pixel; swapping its 16-bit halves gives 0x00RR00BB.
+            __m128i redBlue = _mm_andnot_si128(alphaGreen, v);
+            redBlue = _mm_shufflehi_epi16(_mm_shufflelo_epi16(redBlue, 0xB1), 0xB1);
+            const __m128i result = _mm_or_si128(_mm_and_si128(v, alphaGreen), redBlue);
+            __m128i* destination = reinterpret_cast<__m128i*>(out + 4 * x);
+            if (stream)
+                _mm_stream_si128(destination, result);
+            else
+                _mm_store_si128(destination, result);
+        }
+#endif
+        for (; x < width; ++x) {
+            uint32_t v;
+            std::memcpy(&v, in + 4 * x, 4);
+            v = swapRedBlue(v);
             std::memcpy(out + 4 * x, &v, 4);
         }
     }
+#ifdef __SSE2__
+    if (stream)
+        _mm_sfence();
+#endif
 }
 
 // BGR_888 rows (bytes R, G, B) to ARGB_8888 with alpha 255.
 void rowsBGRtoARGB(const Level& source, uint8_t* target) {
+    const size_t width = static_cast<size_t>(source.width);
     for (int32_t y = 0; y < source.height; ++y) {
         const uint8_t* in = source.pixels + static_cast<size_t>(y) * source.pitch * 3;
-        uint8_t* out = target + static_cast<size_t>(y) * source.width * 4;
-        for (int32_t x = 0; x < source.width; ++x, in += 3, out += 4) {
-            out[0] = in[2];
-            out[1] = in[1];
-            out[2] = in[0];
-            out[3] = 0xFF;
+        uint8_t* out = target + static_cast<size_t>(y) * width * 4;
+        size_t x = 0;
+        // Four bytes are read per pixel (the fourth belongs to the next pixel), so the last pixel of a
+        // row is done bytewise and no read passes the row's end.
+        for (; x + 1 < width; ++x) {
+            uint32_t v;
+            std::memcpy(&v, in + 3 * x, 4);
+            v = 0xFF000000u | (v & 0xFFu) << 16 | (v & 0xFF00u) | ((v >> 16) & 0xFFu);
+            std::memcpy(out + 4 * x, &v, 4);
+        }
+        for (; x < width; ++x) {
+            const uint8_t* p = in + 3 * x;
+            const uint32_t v =
+                0xFF000000u | static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
+            std::memcpy(out + 4 * x, &v, 4);
         }
     }
 }

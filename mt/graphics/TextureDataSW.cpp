@@ -1,5 +1,8 @@
 #include "mt/graphics/TextureDataSW.h"
 
+#include <sys/mman.h>
+
+#include <cstdint>
 #include <cstdlib>
 
 #include "mt/graphics/ColorTable.h"
@@ -11,6 +14,25 @@ namespace {
 
 // Mip levels beyond this would all be 0 x 0 for any int32 size.
 constexpr int MAX_LEVELS = 32;
+
+// Blocks from this size on are asked to use huge pages: a new picture's pages are all touched once, and
+// faulting them in 4 KB at a time costs as much as writing the pixels.
+constexpr size_t HUGE_PAGE_BLOCK = size_t{4} << 20;
+constexpr uintptr_t PAGE = 4096;
+
+// A zero-filled pixel block, freed with free().
+void* allocatePixels(size_t bytes) {
+    void* block = std::calloc(bytes, 1);
+#ifdef MADV_HUGEPAGE
+    if (block && bytes >= HUGE_PAGE_BLOCK) {
+        const uintptr_t first = (reinterpret_cast<uintptr_t>(block) + PAGE - 1) & ~(PAGE - 1);
+        const uintptr_t last = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(PAGE - 1);
+        if (last > first)
+            madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+#endif
+    return block;
+}
 
 }  // namespace
 
@@ -112,7 +134,7 @@ void* TextureDataSW::allocateLevels(int width, int height) {
                 releaseLevelPixels(i);
             return nullptr;
         }
-        void* block = bytes > 0 ? std::calloc(static_cast<size_t>(bytes), 1) : nullptr;
+        void* block = bytes > 0 ? allocatePixels(static_cast<size_t>(bytes)) : nullptr;
         if (bytes > 0 && !block) {
             for (int i = 0; i < level; ++i)
                 releaseLevelPixels(i);
@@ -130,7 +152,7 @@ void* TextureDataSW::allocateLevel0(int bytes) {
     releaseLevelPixels(0);
     if (bytes <= 0)
         return nullptr;
-    void* block = std::calloc(static_cast<size_t>(bytes), 1);
+    void* block = allocatePixels(static_cast<size_t>(bytes));
     if (!block)
         return nullptr;
     setLevel0(block, bytes);

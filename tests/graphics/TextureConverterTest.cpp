@@ -132,6 +132,22 @@ TEST(TextureConverter, RowFastPathMatchesThePerPixelWalk) {
         }
     }
 
+    // A picture large enough to be written past the cache (16 MB of ARGB_8888).
+    {
+        Texture* big = new Texture(TEXTURE_IN_MEMORY, "", Size{2048, 2048}, ABGR_8888, nullptr, 0, 1);
+        new TextureDataSWRaw(big);
+        uint32_t* words = static_cast<uint32_t*>(big->lock()->pixels);
+        for (int i = 0; i < 2048 * 2048; ++i) words[i] = static_cast<uint32_t>(random());
+        Texture* a = fast.convert(big, ARGB_8888, true);
+        Texture* b = slow.convert(big, ARGB_8888, true);
+        ASSERT_NE(a, nullptr);
+        ASSERT_NE(b, nullptr);
+        EXPECT_TRUE(samePixels(a, b));
+        a->release(true);
+        b->release(true);
+        big->release(true);
+    }
+
     // Rows further apart than the width (a pitch of 5 for 3 pixels) are read at their pitch.
     std::vector<uint8_t> wide(5 * 2 * 4);
     for (size_t i = 0; i < wide.size(); ++i)
