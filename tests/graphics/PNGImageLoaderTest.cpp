@@ -60,6 +60,15 @@ std::vector<uint8_t> flatten(const Rows& rows) {
     return all;
 }
 
+// Decodes the file and checks the texture's format and level-0 bytes.
+void expectDecoded(const std::vector<uint8_t>& file, int format, const std::vector<uint8_t>& bytes) {
+    Texture* texture = loadPng(file);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->getFormat(), format);
+    EXPECT_EQ(level0(texture), bytes);
+    texture->release(true);
+}
+
 }  // namespace
 
 TEST(PNGImageLoader, NamesItsExtensionAndSignature) {
@@ -76,22 +85,15 @@ TEST(PNGImageLoader, TrueColourPicturesKeepTheirChannelsTopRowFirst) {
     const Rows rgb = samples(5, 3, 3);
     Texture* texture = loadPng(writePng(spec, rgb));
     ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(texture->getFormat(), BGR_888);
     EXPECT_EQ(texture->getSize().width, 5);
     EXPECT_EQ(texture->getSize().height, 3);
     EXPECT_EQ(texture->getKind(), TEXTURE_IN_MEMORY);
     EXPECT_EQ(texture->getFrameCount(), 1);
     EXPECT_EQ(texture->getFrame(0).pairs[2].x, 5);
-    EXPECT_EQ(level0(texture), flatten(rgb)) << "bytes R, G, B, rows packed top to bottom";
     texture->release(true);
-
+    expectDecoded(writePng(spec, rgb), BGR_888, flatten(rgb));  // bytes R, G, B, rows packed top to bottom
     spec.colorType = PNG_COLOR_TYPE_RGBA;
-    const Rows rgba = samples(5, 3, 4);
-    texture = loadPng(writePng(spec, rgba));
-    ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(texture->getFormat(), ABGR_8888);
-    EXPECT_EQ(level0(texture), flatten(rgba));
-    texture->release(true);
+    expectDecoded(writePng(spec, samples(5, 3, 4)), ABGR_8888, flatten(samples(5, 3, 4)));
 }
 
 TEST(PNGImageLoader, SixteenBitChannelsAreReducedToEight) {
@@ -100,21 +102,11 @@ TEST(PNGImageLoader, SixteenBitChannelsAreReducedToEight) {
     spec.height = 1;
     spec.bitDepth = 16;
     spec.colorType = PNG_COLOR_TYPE_RGBA;
-    Rows rows{
+    const Rows rgba{
         {0xAB, 0xCD, 0x12, 0x34, 0x00, 0xFF, 0xFF, 0x00, 0x80, 0x00, 0x7F, 0xFF, 0x01, 0x02, 0xFE, 0xDC}};
-    Texture* texture = loadPng(writePng(spec, rows));
-    ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(texture->getFormat(), ABGR_8888);
-    EXPECT_EQ(level0(texture), (std::vector<uint8_t>{0xAB, 0x12, 0x00, 0xFF, 0x80, 0x7F, 0x01, 0xFE}));
-    texture->release(true);
-
+    expectDecoded(writePng(spec, rgba), ABGR_8888, {0xAB, 0x12, 0x00, 0xFF, 0x80, 0x7F, 0x01, 0xFE});
     spec.colorType = PNG_COLOR_TYPE_GRAY;
-    rows = {{0x12, 0x34, 0xFE, 0xDC}};
-    texture = loadPng(writePng(spec, rows));
-    ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(texture->getFormat(), BGR_888);
-    EXPECT_EQ(level0(texture), (std::vector<uint8_t>{0x12, 0x12, 0x12, 0xFE, 0xFE, 0xFE}));
-    texture->release(true);
+    expectDecoded(writePng(spec, {{0x12, 0x34, 0xFE, 0xDC}}), BGR_888, {0x12, 0x12, 0x12, 0xFE, 0xFE, 0xFE});
 }
 
 TEST(PNGImageLoader, GreyPicturesBecomeColour) {
@@ -123,46 +115,28 @@ TEST(PNGImageLoader, GreyPicturesBecomeColour) {
     spec.height = 1;
     spec.colorType = PNG_COLOR_TYPE_GRAY;
     // 8, 4, 2 and 1 bits per sample; small depths are scaled up to the full range.
-    struct Case {
-        int depth;
-        std::vector<uint8_t> row;
-        std::vector<uint8_t> grey;
-    };
-    const Case cases[] = {{8, {0, 100, 200, 255}, {0, 100, 200, 255}},
-                          {4, {0x05, 0xF0}, {0, 85, 255, 0}},
-                          {2, {0b00011011}, {0, 85, 170, 255}},
-                          {1, {0b10100000}, {255, 0, 255, 0}}};
-    for (const Case& c : cases) {
-        spec.bitDepth = c.depth;
-        Texture* texture = loadPng(writePng(spec, {c.row}));
-        ASSERT_NE(texture, nullptr) << c.depth;
-        EXPECT_EQ(texture->getFormat(), BGR_888) << c.depth;
+    const std::vector<uint8_t> rows[] = {{0, 100, 200, 255}, {0x05, 0xF0}, {0b00011011}, {0b10100000}};
+    const std::vector<uint8_t> greys[] = {
+        {0, 100, 200, 255}, {0, 85, 255, 0}, {0, 85, 170, 255}, {255, 0, 255, 0}};
+    const int depths[] = {8, 4, 2, 1};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(depths[i]);
+        spec.bitDepth = depths[i];
         std::vector<uint8_t> expected;
-        for (uint8_t g : c.grey)
+        for (uint8_t g : greys[i])
             expected.insert(expected.end(), {g, g, g});
-        EXPECT_EQ(level0(texture), expected) << c.depth;
-        texture->release(true);
+        expectDecoded(writePng(spec, {rows[i]}), BGR_888, expected);
     }
-
     // Grey with alpha and grey with a tRNS key both give R, G, B, A.
     spec.bitDepth = 8;
     spec.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
-    Texture* texture = loadPng(writePng(spec, {{10, 20, 30, 40, 50, 60, 70, 80}}));
-    ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(texture->getFormat(), ABGR_8888);
-    EXPECT_EQ(level0(texture),
-              (std::vector<uint8_t>{10, 10, 10, 20, 30, 30, 30, 40, 50, 50, 50, 60, 70, 70, 70, 80}));
-    texture->release(true);
-
+    expectDecoded(writePng(spec, {{10, 20, 30, 40, 50, 60, 70, 80}}), ABGR_8888,
+                  {10, 10, 10, 20, 30, 30, 30, 40, 50, 50, 50, 60, 70, 70, 70, 80});
     spec.colorType = PNG_COLOR_TYPE_GRAY;
     spec.hasKey = true;
     spec.key.gray = 100;
-    texture = loadPng(writePng(spec, {{0, 100, 200, 255}}));
-    ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(texture->getFormat(), ABGR_8888);
-    EXPECT_EQ(level0(texture),
-              (std::vector<uint8_t>{0, 0, 0, 255, 100, 100, 100, 0, 200, 200, 200, 255, 255, 255, 255, 255}));
-    texture->release(true);
+    expectDecoded(writePng(spec, {{0, 100, 200, 255}}), ABGR_8888,
+                  {0, 0, 0, 255, 100, 100, 100, 0, 200, 200, 200, 255, 255, 255, 255, 255});
 }
 
 TEST(PNGImageLoader, PalettePicturesBecomeColourWithAlphaFromTheirTransparency) {
@@ -172,34 +146,16 @@ TEST(PNGImageLoader, PalettePicturesBecomeColourWithAlphaFromTheirTransparency) 
     spec.colorType = PNG_COLOR_TYPE_PALETTE;
     spec.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
     const Rows indices{{2, 0, 1}};
-
-    Texture* texture = loadPng(writePng(spec, indices));
-    ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(texture->getFormat(), BGR_888) << "no transparency: three bytes per pixel";
-    EXPECT_EQ(level0(texture), (std::vector<uint8_t>{0, 0, 255, 255, 0, 0, 0, 255, 0}));
-    texture->release(true);
-
+    // No transparency: three bytes per pixel.
+    expectDecoded(writePng(spec, indices), BGR_888, {0, 0, 255, 255, 0, 0, 0, 255, 0});
     spec.paletteAlpha = {255, 128, 0};
-    texture = loadPng(writePng(spec, indices));
-    ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(texture->getFormat(), ABGR_8888);
-    EXPECT_EQ(level0(texture), (std::vector<uint8_t>{0, 0, 255, 0, 255, 0, 0, 255, 0, 255, 0, 128}));
-    texture->release(true);
-
+    expectDecoded(writePng(spec, indices), ABGR_8888, {0, 0, 255, 0, 255, 0, 0, 255, 0, 255, 0, 128});
     spec.paletteAlpha = {0, 255};  // one fully transparent entry
-    texture = loadPng(writePng(spec, indices));
-    ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(texture->getFormat(), ABGR_8888);
-    EXPECT_EQ(level0(texture), (std::vector<uint8_t>{0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 255}));
-    texture->release(true);
-
+    expectDecoded(writePng(spec, indices), ABGR_8888, {0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 255});
     // Two bits per index, no transparency.
     spec.paletteAlpha.clear();
     spec.bitDepth = 2;
-    texture = loadPng(writePng(spec, {{0b10000100}}));
-    ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(level0(texture), (std::vector<uint8_t>{0, 0, 255, 255, 0, 0, 0, 255, 0}));
-    texture->release(true);
+    expectDecoded(writePng(spec, {{0b10000100}}), BGR_888, {0, 0, 255, 255, 0, 0, 0, 255, 0});
 }
 
 TEST(PNGImageLoader, ColourKeyOfAnRGBPictureIsNotApplied) {
@@ -210,11 +166,7 @@ TEST(PNGImageLoader, ColourKeyOfAnRGBPictureIsNotApplied) {
     spec.key.red = 1;
     spec.key.green = 2;
     spec.key.blue = 3;
-    Texture* texture = loadPng(writePng(spec, {{1, 2, 3, 4, 5, 6}}));
-    ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(texture->getFormat(), BGR_888);
-    EXPECT_EQ(level0(texture), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
-    texture->release(true);
+    expectDecoded(writePng(spec, {{1, 2, 3, 4, 5, 6}}), BGR_888, {1, 2, 3, 4, 5, 6});
 }
 
 TEST(PNGImageLoader, InterlacedPicturesDecodeLikePlainOnes) {
@@ -226,10 +178,8 @@ TEST(PNGImageLoader, InterlacedPicturesDecodeLikePlainOnes) {
         spec.colorType = colorType;
         spec.interlaced = true;
         const Rows rows = samples(13, 11, channels);
-        Texture* texture = loadPng(writePng(spec, rows));
-        ASSERT_NE(texture, nullptr);
-        EXPECT_EQ(level0(texture), flatten(rows));
-        texture->release(true);
+        expectDecoded(writePng(spec, rows), colorType == PNG_COLOR_TYPE_RGB ? BGR_888 : ABGR_8888,
+                      flatten(rows));
     }
 }
 
