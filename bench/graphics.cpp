@@ -67,11 +67,11 @@ const std::vector<uint8_t>& hdPng() {
                 p[2] = static_cast<uint8_t>(std::clamp(((x + y) / 8 % 64) * 4 + noise, 0, 255));
                 p[3] = static_cast<uint8_t>(x < 64 ? x * 4 : 255);
             }
-        pngtest::PngSpec spec;
-        spec.width = 1920;
-        spec.height = 1080;
-        spec.colorType = PNG_COLOR_TYPE_RGBA;
-        return pngtest::writePng(spec, rows);
+        pngtest::PngLayout layout;
+        layout.width = 1920;
+        layout.height = 1080;
+        layout.colorType = PNG_COLOR_TYPE_RGBA;
+        return pngtest::writePng(layout, rows);
     }();
     return file;
 }

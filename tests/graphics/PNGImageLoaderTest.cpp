@@ -14,7 +14,7 @@
 #include "mt/stream/MemoryStream.h"
 
 using namespace mt::graphics;
-using pngtest::PngSpec;
+using pngtest::PngLayout;
 using pngtest::writePng;
 
 namespace {
@@ -79,11 +79,11 @@ TEST(PNGImageLoader, NamesItsExtensionAndSignature) {
 }
 
 TEST(PNGImageLoader, TrueColourPicturesKeepTheirChannelsTopRowFirst) {
-    PngSpec spec;
-    spec.width = 5;
-    spec.height = 3;
+    PngLayout layout;
+    layout.width = 5;
+    layout.height = 3;
     const Rows rgb = samples(5, 3, 3);
-    Texture* texture = loadPng(writePng(spec, rgb));
+    Texture* texture = loadPng(writePng(layout, rgb));
     ASSERT_NE(texture, nullptr);
     EXPECT_EQ(texture->getSize().width, 5);
     EXPECT_EQ(texture->getSize().height, 3);
@@ -91,29 +91,30 @@ TEST(PNGImageLoader, TrueColourPicturesKeepTheirChannelsTopRowFirst) {
     EXPECT_EQ(texture->getFrameCount(), 1);
     EXPECT_EQ(texture->getFrame(0).pairs[2].x, 5);
     texture->release(true);
-    expectDecoded(writePng(spec, rgb), BGR_888, flatten(rgb));  // bytes R, G, B, rows packed top to bottom
-    spec.colorType = PNG_COLOR_TYPE_RGBA;
-    expectDecoded(writePng(spec, samples(5, 3, 4)), ABGR_8888, flatten(samples(5, 3, 4)));
+    expectDecoded(writePng(layout, rgb), BGR_888, flatten(rgb));  // bytes R, G, B, rows packed top to bottom
+    layout.colorType = PNG_COLOR_TYPE_RGBA;
+    expectDecoded(writePng(layout, samples(5, 3, 4)), ABGR_8888, flatten(samples(5, 3, 4)));
 }
 
 TEST(PNGImageLoader, SixteenBitChannelsAreReducedToEight) {
-    PngSpec spec;
-    spec.width = 2;
-    spec.height = 1;
-    spec.bitDepth = 16;
-    spec.colorType = PNG_COLOR_TYPE_RGBA;
+    PngLayout layout;
+    layout.width = 2;
+    layout.height = 1;
+    layout.bitDepth = 16;
+    layout.colorType = PNG_COLOR_TYPE_RGBA;
     const Rows rgba{
         {0xAB, 0xCD, 0x12, 0x34, 0x00, 0xFF, 0xFF, 0x00, 0x80, 0x00, 0x7F, 0xFF, 0x01, 0x02, 0xFE, 0xDC}};
-    expectDecoded(writePng(spec, rgba), ABGR_8888, {0xAB, 0x12, 0x00, 0xFF, 0x80, 0x7F, 0x01, 0xFE});
-    spec.colorType = PNG_COLOR_TYPE_GRAY;
-    expectDecoded(writePng(spec, {{0x12, 0x34, 0xFE, 0xDC}}), BGR_888, {0x12, 0x12, 0x12, 0xFE, 0xFE, 0xFE});
+    expectDecoded(writePng(layout, rgba), ABGR_8888, {0xAB, 0x12, 0x00, 0xFF, 0x80, 0x7F, 0x01, 0xFE});
+    layout.colorType = PNG_COLOR_TYPE_GRAY;
+    expectDecoded(writePng(layout, {{0x12, 0x34, 0xFE, 0xDC}}), BGR_888,
+                  {0x12, 0x12, 0x12, 0xFE, 0xFE, 0xFE});
 }
 
 TEST(PNGImageLoader, GreyPicturesBecomeColour) {
-    PngSpec spec;
-    spec.width = 4;
-    spec.height = 1;
-    spec.colorType = PNG_COLOR_TYPE_GRAY;
+    PngLayout layout;
+    layout.width = 4;
+    layout.height = 1;
+    layout.colorType = PNG_COLOR_TYPE_GRAY;
     // 8, 4, 2 and 1 bits per sample; small depths are scaled up to the full range.
     const std::vector<uint8_t> rows[] = {{0, 100, 200, 255}, {0x05, 0xF0}, {0b00011011}, {0b10100000}};
     const std::vector<uint8_t> greys[] = {
@@ -121,75 +122,75 @@ TEST(PNGImageLoader, GreyPicturesBecomeColour) {
     const int depths[] = {8, 4, 2, 1};
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(depths[i]);
-        spec.bitDepth = depths[i];
+        layout.bitDepth = depths[i];
         std::vector<uint8_t> expected;
         for (uint8_t g : greys[i])
             expected.insert(expected.end(), {g, g, g});
-        expectDecoded(writePng(spec, {rows[i]}), BGR_888, expected);
+        expectDecoded(writePng(layout, {rows[i]}), BGR_888, expected);
     }
     // Grey with alpha and grey with a tRNS key both give R, G, B, A.
-    spec.bitDepth = 8;
-    spec.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
-    expectDecoded(writePng(spec, {{10, 20, 30, 40, 50, 60, 70, 80}}), ABGR_8888,
+    layout.bitDepth = 8;
+    layout.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
+    expectDecoded(writePng(layout, {{10, 20, 30, 40, 50, 60, 70, 80}}), ABGR_8888,
                   {10, 10, 10, 20, 30, 30, 30, 40, 50, 50, 50, 60, 70, 70, 70, 80});
-    spec.colorType = PNG_COLOR_TYPE_GRAY;
-    spec.hasKey = true;
-    spec.key.gray = 100;
-    expectDecoded(writePng(spec, {{0, 100, 200, 255}}), ABGR_8888,
+    layout.colorType = PNG_COLOR_TYPE_GRAY;
+    layout.hasKey = true;
+    layout.key.gray = 100;
+    expectDecoded(writePng(layout, {{0, 100, 200, 255}}), ABGR_8888,
                   {0, 0, 0, 255, 100, 100, 100, 0, 200, 200, 200, 255, 255, 255, 255, 255});
 }
 
 TEST(PNGImageLoader, PalettePicturesBecomeColourWithAlphaFromTheirTransparency) {
-    PngSpec spec;
-    spec.width = 3;
-    spec.height = 1;
-    spec.colorType = PNG_COLOR_TYPE_PALETTE;
-    spec.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    PngLayout layout;
+    layout.width = 3;
+    layout.height = 1;
+    layout.colorType = PNG_COLOR_TYPE_PALETTE;
+    layout.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
     const Rows indices{{2, 0, 1}};
     // No transparency: three bytes per pixel.
-    expectDecoded(writePng(spec, indices), BGR_888, {0, 0, 255, 255, 0, 0, 0, 255, 0});
-    spec.paletteAlpha = {255, 128, 0};
-    expectDecoded(writePng(spec, indices), ABGR_8888, {0, 0, 255, 0, 255, 0, 0, 255, 0, 255, 0, 128});
-    spec.paletteAlpha = {0, 255};  // one fully transparent entry
-    expectDecoded(writePng(spec, indices), ABGR_8888, {0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 255});
+    expectDecoded(writePng(layout, indices), BGR_888, {0, 0, 255, 255, 0, 0, 0, 255, 0});
+    layout.paletteAlpha = {255, 128, 0};
+    expectDecoded(writePng(layout, indices), ABGR_8888, {0, 0, 255, 0, 255, 0, 0, 255, 0, 255, 0, 128});
+    layout.paletteAlpha = {0, 255};  // one fully transparent entry
+    expectDecoded(writePng(layout, indices), ABGR_8888, {0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 255});
     // Two bits per index, no transparency.
-    spec.paletteAlpha.clear();
-    spec.bitDepth = 2;
-    expectDecoded(writePng(spec, {{0b10000100}}), BGR_888, {0, 0, 255, 255, 0, 0, 0, 255, 0});
+    layout.paletteAlpha.clear();
+    layout.bitDepth = 2;
+    expectDecoded(writePng(layout, {{0b10000100}}), BGR_888, {0, 0, 255, 255, 0, 0, 0, 255, 0});
 }
 
 TEST(PNGImageLoader, ColourKeyOfAnRGBPictureIsNotApplied) {
-    PngSpec spec;
-    spec.width = 2;
-    spec.height = 1;
-    spec.hasKey = true;
-    spec.key.red = 1;
-    spec.key.green = 2;
-    spec.key.blue = 3;
-    expectDecoded(writePng(spec, {{1, 2, 3, 4, 5, 6}}), BGR_888, {1, 2, 3, 4, 5, 6});
+    PngLayout layout;
+    layout.width = 2;
+    layout.height = 1;
+    layout.hasKey = true;
+    layout.key.red = 1;
+    layout.key.green = 2;
+    layout.key.blue = 3;
+    expectDecoded(writePng(layout, {{1, 2, 3, 4, 5, 6}}), BGR_888, {1, 2, 3, 4, 5, 6});
 }
 
 TEST(PNGImageLoader, InterlacedPicturesDecodeLikePlainOnes) {
     for (const int colorType : {PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_RGBA}) {
         const int channels = colorType == PNG_COLOR_TYPE_RGB ? 3 : 4;
-        PngSpec spec;
-        spec.width = 13;
-        spec.height = 11;
-        spec.colorType = colorType;
-        spec.interlaced = true;
+        PngLayout layout;
+        layout.width = 13;
+        layout.height = 11;
+        layout.colorType = colorType;
+        layout.interlaced = true;
         const Rows rows = samples(13, 11, channels);
-        expectDecoded(writePng(spec, rows), colorType == PNG_COLOR_TYPE_RGB ? BGR_888 : ABGR_8888,
+        expectDecoded(writePng(layout, rows), colorType == PNG_COLOR_TYPE_RGB ? BGR_888 : ABGR_8888,
                       flatten(rows));
     }
 }
 
 TEST(PNGImageLoader, ReadInfoGivesSizeAndFormatWithoutPixels) {
-    PngSpec spec;
-    spec.width = 7;
-    spec.height = 9;
-    spec.colorType = PNG_COLOR_TYPE_RGBA;
+    PngLayout layout;
+    layout.width = 7;
+    layout.height = 9;
+    layout.colorType = PNG_COLOR_TYPE_RGBA;
     PNGImageLoader loader;
-    Texture* info = loadPng(writePng(spec, samples(7, 9, 4)), loader, 1);
+    Texture* info = loadPng(writePng(layout, samples(7, 9, 4)), loader, 1);
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->getSize().width, 7);
     EXPECT_EQ(info->getSize().height, 9);
@@ -200,11 +201,11 @@ TEST(PNGImageLoader, ReadInfoGivesSizeAndFormatWithoutPixels) {
 }
 
 TEST(PNGImageLoader, LoadIntoFillsATargetThatIsLargeEnough) {
-    PngSpec spec;
-    spec.width = 4;
-    spec.height = 2;
+    PngLayout layout;
+    layout.width = 4;
+    layout.height = 2;
     const Rows rows = samples(4, 2, 3);
-    const std::vector<uint8_t> file = writePng(spec, rows);
+    const std::vector<uint8_t> file = writePng(layout, rows);
     PNGImageLoader loader;
 
     Texture* target = new Texture(TEXTURE_IN_MEMORY, "", Size{4, 2}, BGR_888, nullptr, 0, 1);
@@ -246,10 +247,10 @@ TEST(PNGImageLoader, BadDataNeverCrashesAndGivesWhatWasMade) {
     for (auto& row : noise)
         for (auto& sample : row)
             sample = static_cast<uint8_t>(random());
-    PngSpec spec;
-    spec.width = 256;
-    spec.height = 256;
-    const std::vector<uint8_t> file = writePng(spec, noise);
+    PngLayout layout;
+    layout.width = 256;
+    layout.height = 256;
+    const std::vector<uint8_t> file = writePng(layout, noise);
     std::vector<uint8_t> truncated(file.begin(), file.begin() + static_cast<long>(file.size() / 2));
     Texture* partial = loadPng(truncated);
     ASSERT_NE(partial, nullptr) << "the texture made before the error is returned";
@@ -277,10 +278,10 @@ TEST(PNGImageLoader, BadDataNeverCrashesAndGivesWhatWasMade) {
 }
 
 TEST(PNGImageLoader, PicturesBeyondTheSizeLimitAreRefused) {
-    PngSpec spec;
-    spec.width = 40;
-    spec.height = 2;
-    const std::vector<uint8_t> file = writePng(spec, samples(40, 2, 3));
+    PngLayout layout;
+    layout.width = 40;
+    layout.height = 2;
+    const std::vector<uint8_t> file = writePng(layout, samples(40, 2, 3));
     PNGImageLoader loader;
     loader.setMaxSide(32);
     EXPECT_EQ(loadPng(file, loader), nullptr);

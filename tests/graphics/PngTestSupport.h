@@ -7,7 +7,7 @@
 // Writes PNG files into memory with libpng, for the loader's tests and benchmarks.
 namespace pngtest {
 
-struct PngSpec {
+struct PngLayout {
     int width = 0;
     int height = 0;
     int colorType = PNG_COLOR_TYPE_RGB;
@@ -21,7 +21,7 @@ struct PngSpec {
 };
 
 // rows: height rows of packed samples in PNG order (16-bit samples big-endian), as libpng writes them.
-inline std::vector<uint8_t> writePng(const PngSpec& spec, const std::vector<std::vector<uint8_t>>& rows) {
+inline std::vector<uint8_t> writePng(const PngLayout& layout, const std::vector<std::vector<uint8_t>>& rows) {
     std::vector<uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -32,17 +32,18 @@ inline std::vector<uint8_t> writePng(const PngSpec& spec, const std::vector<std:
             buffer->insert(buffer->end(), data, data + length);
         },
         nullptr);
-    png_set_compression_level(png, spec.compression);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(spec.width), static_cast<png_uint_32>(spec.height),
-                 spec.bitDepth, spec.colorType, spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty())
-        png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
-    if (!spec.paletteAlpha.empty())
-        png_set_tRNS(png, info, spec.paletteAlpha.data(), static_cast<int>(spec.paletteAlpha.size()),
+    png_set_compression_level(png, layout.compression);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(layout.width), static_cast<png_uint_32>(layout.height),
+                 layout.bitDepth, layout.colorType,
+                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    if (!layout.palette.empty())
+        png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
+    if (!layout.paletteAlpha.empty())
+        png_set_tRNS(png, info, layout.paletteAlpha.data(), static_cast<int>(layout.paletteAlpha.size()),
                      nullptr);
-    if (spec.hasKey)
-        png_set_tRNS(png, info, nullptr, 0, const_cast<png_color_16*>(&spec.key));
+    if (layout.hasKey)
+        png_set_tRNS(png, info, nullptr, 0, const_cast<png_color_16*>(&layout.key));
     png_write_info(png, info);
     std::vector<png_bytep> pointers;
     for (const auto& row : rows)

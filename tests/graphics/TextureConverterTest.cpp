@@ -137,7 +137,8 @@ TEST(TextureConverter, RowFastPathMatchesThePerPixelWalk) {
         Texture* big = new Texture(TEXTURE_IN_MEMORY, "", Size{2048, 2048}, ABGR_8888, nullptr, 0, 1);
         new TextureDataSWRaw(big);
         uint32_t* words = static_cast<uint32_t*>(big->lock()->pixels);
-        for (int i = 0; i < 2048 * 2048; ++i) words[i] = static_cast<uint32_t>(random());
+        for (int i = 0; i < 2048 * 2048; ++i)
+            words[i] = static_cast<uint32_t>(random());
         Texture* a = fast.convert(big, ARGB_8888, true);
         Texture* b = slow.convert(big, ARGB_8888, true);
         ASSERT_NE(a, nullptr);
