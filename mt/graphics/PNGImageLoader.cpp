@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -28,7 +29,13 @@ struct PngDecode {
     int colorType = 0;
     int interlace = 0;
     size_t rowBytes = 0;
+    png_uint_32 rowsDone = 0;  // rows completed by png_read_image (all passes count)
 };
+
+// Counts finished rows, so that an error leaves a known part of the picture decoded.
+void countRow(png_structp png, png_uint_32, int) {
+    ++static_cast<PngDecode*>(png_get_io_ptr(png))->rowsDone;
+}
 
 // libpng's read function: fills the whole request from the stream, or reports an error (a short read
 // means truncated data; libpng must not parse bytes that were never delivered).
@@ -145,7 +152,10 @@ Texture* PNGImageLoader::decode(Texture* target, InputStream* in, bool readPixel
         const size_t rowBytes = static_cast<size_t>(d.width) * bytesPerPixel;
         // The transformations above always give 8-bit RGB or RGBA rows; anything else is not read.
         if (result && readPixels && d.bitDepth == 8 && d.rowBytes == rowBytes) {
-            TextureData* data = target ? target->getData() : new (std::nothrow) TextureDataSWRaw(result);
+            // A new texture's pixels are not cleared first: decoding writes every one of them, and after an
+            // error the rows not reached are cleared below.
+            TextureData* data =
+                target ? target->getData() : new (std::nothrow) TextureDataSWRaw(result, false);
             LevelBuffer* level = data ? data->lock() : nullptr;
             uint8_t* pixels = level ? static_cast<uint8_t*>(level->pixels) : nullptr;
             const uint64_t needed = static_cast<uint64_t>(rowBytes) * d.height;
@@ -155,7 +165,13 @@ Texture* PNGImageLoader::decode(Texture* target, InputStream* in, bool readPixel
                 rows.resize(d.height);
                 for (png_uint_32 y = 0; y < d.height; ++y)
                     rows[y] = pixels + y * rowBytes;
-                readImage(&d, rows.data());
+                // Passes of an interlaced picture each fill some pixels of every row: start from zeros.
+                const bool interlaced = d.interlace != PNG_INTERLACE_NONE;
+                if (interlaced)
+                    std::memset(pixels, 0, static_cast<size_t>(needed));
+                png_set_read_status_fn(d.png, countRow);
+                if (!readImage(&d, rows.data()) && !interlaced && d.rowsDone < d.height)
+                    std::memset(rows[d.rowsDone], 0, static_cast<size_t>(d.height - d.rowsDone) * rowBytes);
             }
         }
     }

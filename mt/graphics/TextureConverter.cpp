@@ -70,15 +70,16 @@ bool readableLevel(Texture* texture, Level& level) {
     return dataSize <= 0 || needed <= dataSize;
 }
 
-// A new kind-1 texture of the size and format with raw software data and its level 0 allocated (cleared).
-Texture* makeTarget(Size size, int format) {
+// A new kind-1 texture of the size and format with raw software data and its level 0 allocated, cleared
+// unless the caller is about to write every pixel.
+Texture* makeTarget(Size size, int format, bool clear = true) {
     const int64_t bytes = levelByteSize(format, size.width, size.height);
     if (bytes < 0)
         return nullptr;
     Texture* texture = new (std::nothrow) Texture(TEXTURE_IN_MEMORY, String(), size, format, nullptr, 0, 1);
     if (!texture)
         return nullptr;
-    TextureDataSWRaw* data = new (std::nothrow) TextureDataSWRaw(texture);
+    TextureDataSWRaw* data = new (std::nothrow) TextureDataSWRaw(texture, clear);
     if (!data || (bytes > 0 && !data->lock()->pixels)) {
         texture->release(true);
         return nullptr;
@@ -307,12 +308,24 @@ Texture* TextureConverter::convertFormat(Texture* source, int format) {
 Texture* TextureConverter::convertPlain(Texture* source, int format) {
     Level level;
     readableLevel(source, level);
-    Texture* target = makeTarget(source->getSize(), format);
+    // Every channel converts exactly from these formats to ARGB_8888, so the error carry stays zero and
+    // whole rows can be converted at once; they cover the whole target, which needs no clearing first.
+    const bool rows = rowFastPath && format == ARGB_8888 &&
+                      (level.format == ABGR_8888 || level.format == BGR_888) && level.width > 0 &&
+                      level.height > 0;
+    Texture* target = makeTarget(source->getSize(), format, !rows);
     if (!target)
         return nullptr;
     uint8_t* out = level0Pixels(target);
     if (!out || level.width == 0 || level.height == 0)
         return target;
+    if (rows) {
+        if (level.format == ABGR_8888)
+            rowsABGRtoARGB(level, out);
+        else
+            rowsBGRtoARGB(level, out);
+        return target;
+    }
 
     if (isDXT(level.format)) {
         if (!decodeDXT(source, target)) {
@@ -323,15 +336,6 @@ Texture* TextureConverter::convertPlain(Texture* source, int format) {
     }
     if (!isPlainFormat(level.format) && !isPalettized(level.format))
         return target;  // left zero
-
-    if (rowFastPath && format == ARGB_8888 && (level.format == ABGR_8888 || level.format == BGR_888)) {
-        // Every channel converts exactly here, so the error carry stays zero and rows can be converted whole.
-        if (level.format == ABGR_8888)
-            rowsABGRtoARGB(level, out);
-        else
-            rowsBGRtoARGB(level, out);
-        return target;
-    }
 
     // The error accumulators run over the whole picture, across row ends, in reading order.
     int64_t eR = 0, eG = 0, eB = 0, eA = 0;

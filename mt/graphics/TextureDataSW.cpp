@@ -20,9 +20,9 @@ constexpr int MAX_LEVELS = 32;
 constexpr size_t HUGE_PAGE_BLOCK = size_t{4} << 20;
 constexpr uintptr_t PAGE = 4096;
 
-// A zero-filled pixel block, freed with free().
-void* allocatePixels(size_t bytes) {
-    void* block = std::calloc(bytes, 1);
+// A pixel block, zero-filled when asked to be, freed with free().
+void* allocatePixels(size_t bytes, bool clear) {
+    void* block = clear ? std::calloc(bytes, 1) : std::malloc(bytes);
 #ifdef MADV_HUGEPAGE
     if (block && bytes >= HUGE_PAGE_BLOCK) {
         const uintptr_t first = (reinterpret_cast<uintptr_t>(block) + PAGE - 1) & ~(PAGE - 1);
@@ -134,7 +134,7 @@ void* TextureDataSW::allocateLevels(int width, int height) {
                 releaseLevelPixels(i);
             return nullptr;
         }
-        void* block = bytes > 0 ? allocatePixels(static_cast<size_t>(bytes)) : nullptr;
+        void* block = bytes > 0 ? allocatePixels(static_cast<size_t>(bytes), clearNewPixels) : nullptr;
         if (bytes > 0 && !block) {
             for (int i = 0; i < level; ++i)
                 releaseLevelPixels(i);
@@ -152,7 +152,7 @@ void* TextureDataSW::allocateLevel0(int bytes) {
     releaseLevelPixels(0);
     if (bytes <= 0)
         return nullptr;
-    void* block = allocatePixels(static_cast<size_t>(bytes));
+    void* block = allocatePixels(static_cast<size_t>(bytes), true);
     if (!block)
         return nullptr;
     setLevel0(block, bytes);

@@ -18,8 +18,9 @@ enum StorageFormat : int32_t {
     STORAGE_RAW_ADV = 3,
 };
 
-// Texture data in memory. Pixel blocks are allocated zero-filled with calloc and freed with free; a block
-// handed in from outside (setLevel0, setLevel) is never freed by the data.
+// Texture data in memory. Pixel blocks are allocated zero-filled (unless a subclass asks otherwise for
+// pixels it fills at once) and freed with free; a block handed in from outside (setLevel0, setLevel) is
+// never freed by the data.
 class TextureDataSW : public TextureData {
   public:
     // Registers itself as the texture's data (replacing and deleting any previous one), creates empty level
@@ -73,6 +74,8 @@ class TextureDataSW : public TextureData {
     // such entry exists.
     uint32_t colorTableEntry(uint32_t pixel) const;
 
+    // Whether allocateLevels clears the blocks it allocates.
+    bool clearNewPixels = true;
     // Blend tables taken from the last draw target.
     const uint8_t* additiveTable = nullptr;
     const uint16_t* blendTable16 = nullptr;

@@ -7,14 +7,17 @@
 
 namespace mt::graphics {
 
-TextureDataSWRaw::TextureDataSWRaw(Texture* texture) : TextureDataSW(texture) {
+TextureDataSWRaw::TextureDataSWRaw(Texture* texture, bool clearPixels) : TextureDataSW(texture) {
     const Size size = texture ? texture->getSize() : Size{};
     width = size.width;
     height = size.height;
     const int kind = texture ? texture->getKind() : -1;
     // Blocks come from calloc, so level 0 starts cleared whatever the format.
-    if (kind == TEXTURE_IN_MEMORY || kind == TEXTURE_IN_MEMORY_2)
+    if (kind == TEXTURE_IN_MEMORY || kind == TEXTURE_IN_MEMORY_2) {
+        clearNewPixels = clearPixels;
         allocateLevels(width, height);
+        clearNewPixels = true;
+    }
     createFrameTable(1);
     setBlendMode(0);
 }

@@ -10,9 +10,10 @@ namespace mt::graphics {
 // each width x height pixels with the texture's width as row pitch, at the offsets of the frame table.
 class TextureDataSWRaw : public TextureDataSW {
   public:
-    // For a texture of kind 1 or 2 allocates every level for the texture's size (level 0 cleared); for
-    // any kind creates a frame table with the one offset 0 and selects blend mode 0.
-    explicit TextureDataSWRaw(Texture* texture);
+    // For a texture of kind 1 or 2 allocates every level for the texture's size (cleared); for any kind
+    // creates a frame table with the one offset 0 and selects blend mode 0. A caller that writes every
+    // pixel at once may pass clearPixels false and receive the levels with undefined contents.
+    explicit TextureDataSWRaw(Texture* texture, bool clearPixels = true);
     ~TextureDataSWRaw() override;
 
     // 0 copy, 1 constant alpha, 2 source alpha, 3 additive; other values draw as 0.

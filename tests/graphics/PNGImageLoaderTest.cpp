@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -265,6 +266,28 @@ TEST(PNGImageLoader, BadDataNeverCrashesAndGivesWhatWasMade) {
     ASSERT_NE(argb, nullptr);
     argb->release(true);
     partial->release(true);
+
+    // Decoded into a target full of old bytes: the rows not reached are cleared, not left as they were.
+    Texture* target = new Texture(TEXTURE_IN_MEMORY, "", Size{256, 256}, BGR_888, nullptr, 0, 1);
+    new TextureDataSWRaw(target);
+    std::memset(target->lock()->pixels, 0xEE, 256 * 256 * 3);
+    ASSERT_EQ(loadPng(truncated, loader, 2, target), target);
+    const std::vector<uint8_t> into = level0(target);
+    EXPECT_TRUE(std::equal(noise[0].begin(), noise[0].end(), into.begin()));
+    EXPECT_EQ(std::vector<uint8_t>(into.end() - 768, into.end()), std::vector<uint8_t>(768, 0));
+    // An interlaced picture fills every row pass by pass: a cut one leaves zeros where no pass reached.
+    layout.interlaced = true;
+    const std::vector<uint8_t> interlaced = writePng(layout, noise);
+    std::memset(target->lock()->pixels, 0xEE, 256 * 256 * 3);
+    loadPng(std::vector<uint8_t>(interlaced.begin(),
+                                 interlaced.begin() + static_cast<long>(interlaced.size() / 2)),
+            loader, 2, target);
+    const std::vector<uint8_t> passes = level0(target);
+    long chance = 0;  // 0xEE bytes of the picture itself
+    for (const auto& row : noise)
+        chance += std::count(row.begin(), row.end(), 0xEE);
+    EXPECT_LE(std::count(passes.begin(), passes.end(), 0xEE), chance) << "no old byte survives";
+    target->release(true);
 
     // Truncated inside the header: nothing was made.
     EXPECT_EQ(loadPng(std::vector<uint8_t>(file.begin(), file.begin() + 20)), nullptr);
