@@ -4,10 +4,24 @@
 #include <SDL_ttf.h>
 
 #include <cstdio>
+#include <mutex>
 
 namespace platform::video {
+namespace {
 
+std::mutex startMutex;
+bool started = false;
+
+}  // namespace
+
+// Once started, video stays up until the process ends: starting it again costs a new display connection,
+// and the libraries it loads (the X client libraries, D-Bus) are not made to be unloaded while their
+// allocations are still referenced.
 bool acquire() {
+    std::lock_guard<std::mutex> lock(startMutex);
+    if (started) {
+        return true;
+    }
     // The programs end their loops themselves: closing the last window must not also post a quit event,
     // and the first click on an inactive window must reach it, as on the desktop the programs come from.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
@@ -23,13 +37,11 @@ bool acquire() {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;
     }
+    started = true;
     return true;
 }
 
-void release() {
-    TTF_Quit();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-}
+void release() {}
 
 bool running() {
     return SDL_WasInit(SDL_INIT_VIDEO) != 0;
