@@ -50,9 +50,11 @@ ConverterCache& cache() {
 }
 
 void appendUtf16LeBytes(const char* bytes, size_t count, std::u16string& out) {
+    size_t first = out.size();
+    out.resize(first + count / 2);
     for (size_t i = 0; i + 1 < count; i += 2) {
-        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                            (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+        out[first + i / 2] = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                                   (static_cast<unsigned char>(bytes[i + 1]) << 8));
     }
 }
 
@@ -62,7 +64,8 @@ void appendUtf16LeBytes(const char* bytes, size_t count, std::u16string& out) {
 void decodeToUtf16(iconv_t cd, std::string_view text, bool singleByte, std::u16string& out) {
     out.clear();
     iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial shift state
-    char buffer[1024];
+    out.reserve(text.size());  // no code page makes more UTF-16 units than bytes, but for UTF-16 sources
+    char buffer[8192];
     char* in = const_cast<char*>(text.data());
     size_t inLeft = text.size();
     while (inLeft > 0) {

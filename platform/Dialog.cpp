@@ -44,6 +44,7 @@ Dialog* createDialog(const DialogTemplate& dialogTemplate, DialogProc procedure,
     if (!video::acquire()) {
         return nullptr;
     }
+    noteDialogThread();
     std::unique_ptr<Dialog> dialog(new (std::nothrow) Dialog());
     if (!dialog) {
         video::release();
@@ -217,8 +218,11 @@ bool Dialog::dispatch(const Message& message) {
                     erase_ = false;
                 }
                 invalid_ = false;
+                needsPresent_ = true;
             }
-            present();
+            if (needsPresent_) {
+                present();  // endPaint has shown it already when the procedure painted
+            }
             return handled;
         }
         case MessageType::KeyDown: {

@@ -3,8 +3,10 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <deque>
 #include <string>
+#include <thread>
 
 #include "platform/CodePage.h"
 #include "platform/Dialog.h"
@@ -13,6 +15,9 @@
 
 namespace platform {
 namespace {
+
+// The thread that made the first dialog: the queue of posted messages and the dialogs belong to it.
+std::atomic<std::thread::id> dialogThread{};
 
 // Messages made by the layer itself (posted, translated characters, close requests for several dialogs);
 // they are taken before the host's queue.
@@ -382,7 +387,19 @@ int processPendingMessages(Dialog* dialog) {
     return handled;
 }
 
+void noteDialogThread() {
+    std::thread::id none{};
+    dialogThread.compare_exchange_strong(none, std::this_thread::get_id());
+}
+
 void discardPendingInput() {
+    if (video::running()) {
+        SDL_FlushEvents(SDL_KEYDOWN, SDL_MULTIGESTURE);  // the host queue may be emptied from any thread
+    }
+    std::thread::id owner = dialogThread.load();
+    if (owner != std::thread::id{} && owner != std::this_thread::get_id()) {
+        return;  // a box shown by another thread: the dialogs' own state is not ours to touch
+    }
     if (video::running()) {
         SDL_PumpEvents();
         SDL_FlushEvents(SDL_KEYDOWN, SDL_MULTIGESTURE);

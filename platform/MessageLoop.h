@@ -56,8 +56,12 @@ void sleepMilliseconds(uint32_t milliseconds);
 int processPendingMessages(Dialog* dialog);
 
 // Drops keyboard and mouse input that is waiting, and what the lists remember of pressed buttons (after a
-// modal box, which would have swallowed that input).
+// modal box, which would have swallowed that input). Called from another thread than the dialogs' own, it
+// only empties the host's queue.
 void discardPendingInput();
+
+// Records the calling thread as the one that runs the dialogs (used by createDialog).
+void noteDialogThread();
 
 // Drops queued messages for a dialog that is going away (used by destroyDialog).
 void forgetDialogMessages(const Dialog* dialog);

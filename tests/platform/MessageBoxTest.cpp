@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "DialogFixture.h"
@@ -78,4 +79,22 @@ TEST_F(MessageBoxTest, HostBoxWithoutDisplayReturnsAtOnce) {
     EXPECT_EQ(platform::messageBox("no display here", "Test"), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_TRUE(shown_.empty());
+}
+
+TEST_F(MessageBoxTest, ABoxFromAnotherThreadLeavesTheDialogsQueueAlone) {
+    platform::Dialog* dialog = makeLauncherDialog();
+    ASSERT_NE(dialog, nullptr);
+    pump(dialog);
+    received_.clear();
+    platform::postMessage(dialog, platform::MessageType::LeftButtonDown, 0, platform::packPoint(300, 10));
+    std::thread([] { platform::messageBox("from a worker", "Duplicate translation!!"); }).join();
+    pump(dialog);
+    EXPECT_EQ(count(platform::MessageType::LeftButtonDown), 1);
+    ASSERT_EQ(shown_.size(), 1u);
+    EXPECT_EQ(shown_[0].caption, "Duplicate translation!!");
+
+    platform::postMessage(dialog, platform::MessageType::LeftButtonDown, 0, platform::packPoint(300, 10));
+    platform::messageBox("from the dialogs' thread", "x");
+    pump(dialog);
+    EXPECT_EQ(count(platform::MessageType::LeftButtonDown), 1);
 }
