@@ -110,6 +110,9 @@ bool translateEvent(const SDL_Event& event, Message& out) {
             if (dialog == nullptr) {
                 return false;
             }
+            if (type == MessageType::LeftButtonDown) {
+                dialog->setMouseCapture(0);  // a press is always addressed afresh, even if a release was lost
+            }
             out = mouseMessage(dialog, type, event.button.x, event.button.y, event.button.timestamp);
             if (type == MessageType::LeftButtonDown) {
                 dialog->setMouseCapture(out.control);

@@ -391,3 +391,16 @@ TEST_F(ComboBoxTest, DrawsTheBoxTheOpenListAndTheHighlight) {
     EXPECT_EQ(dialog_->capture(), closed);
     EXPECT_EQ(count(MessageType::Paint), paints);
 }
+
+TEST_F(ComboBoxTest, ALostReleaseDoesNotCaptureTheNextClick) {
+    ComboBox& audio = list(1005);
+    fill(1005, 3);
+    platform::Rect field = audio.fieldRect();
+    platform::postMouseButton(*dialog_, field.x + 5, field.y + 5, true);  // its release never comes
+    platform::postFocusChange(*dialog_, false);                           // the window loses the focus
+    pump(dialog_);
+    EXPECT_FALSE(audio.isDroppedDown());
+    platform::postClick(*dialog_, 300, 350);
+    pump(dialog_);
+    EXPECT_EQ(count(MessageType::LeftButtonDown), 1);
+}
