@@ -1,0 +1,66 @@
+#pragma once
+#include <zlib.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "mt/file/File.h"
+#include "mt/file/PackArchive.h"
+
+namespace mt::file {
+
+class PackStorage;
+
+// A read-only file over one member of a pack archive. A plain member is read through the archive's per-thread
+// window (or from memory after preload); a compressed one is inflated lazily into a buffer that holds the
+// whole member, so seeking back costs nothing and seeking forward inflates on the next read. Damaged data
+// gives short reads, never more than the member's recorded size.
+class FilePackFile : public File {
+  public:
+    static constexpr int32_t INPUT_CHUNK = 1024;
+
+    FilePackFile(std::shared_ptr<PackStorage> storage, const PackEntry& entry);
+    ~FilePackFile() override;
+
+    // Prepares the member for reading; false when it cannot be opened (unknown flags, no memory).
+    bool init();
+
+    bool isPacked() override { return true; }
+    int32_t read(void* dst, int32_t n) override;
+    uint8_t readByte() override;
+    int32_t write(const void*, int32_t) override { return 0; }
+    bool writeByte(uint8_t) override { return false; }
+    int32_t tell() override { return position; }
+    int32_t getSize() override { return entry.size; }
+    // Origin 1 from the start, 2 from the end, 3 from the current position; the position is clamped to the
+    // member's size. A position before the start is refused (false, position unchanged).
+    bool seek(int32_t offset, int32_t origin) override;
+    bool isEof() override { return position >= entry.size; }
+    // Plain members: reads the rest of the member into memory; later reads are served from there.
+    void preload() override;
+
+    const PackEntry& getEntry() const { return entry; }
+
+  private:
+    int32_t readDirect(uint8_t* dst, int32_t n);
+    int32_t readCompressed(uint8_t* dst, int32_t n);
+
+    std::shared_ptr<PackStorage> storage;
+    PackEntry entry;
+    // Compressed members: the whole inflated member. Plain members: preloaded bytes of the member from
+    // contentStart on.
+    uint8_t* content;
+    int32_t position;
+    // Compressed members: compressed bytes given to the inflater so far.
+    int32_t consumed;
+    int32_t contentStart;
+    int32_t contentLength;
+    bool direct;
+    bool inflaterReady;
+    // The inflater reached the end of the stream, an error, or the end of the stored bytes.
+    bool inflateFinished;
+    z_stream inflater;
+    alignas(64) uint8_t input[INPUT_CHUNK];
+};
+
+}  // namespace mt::file
