@@ -277,10 +277,8 @@ bool FileManagerImpl::unmountArchive(const String& mountName) {
             }
         }
     }
-    if (!removed)
-        return false;
-    removed->archive->close();
-    return true;
+    // The archive closes when the last lookup that may still be using it lets go of it.
+    return removed != nullptr;
 }
 
 PackArchive* FileManagerImpl::getArchive(const String& mountName) {
@@ -377,8 +375,9 @@ File* FileManagerImpl::resolve(const String& path, int32_t mode, const String& r
             }
         } else if (mode == OPEN_READ) {
             String member = drive.isEmpty() ? name : tail(name, drive.length() + 2);
-            std::vector<std::shared_ptr<MountPoint>> snapshot = mountsSnapshot();
-            for (auto mount = snapshot.rbegin(); mount != snapshot.rend() && !file; ++mount) {
+            // Finding a member never calls back into the manager, so the lock can be held throughout.
+            std::shared_lock lock(mountsLock);
+            for (auto mount = mounts.rbegin(); mount != mounts.rend() && !file; ++mount) {
                 if (!searchAll && !(*mount)->name.matchesPattern(drive))
                     continue;
                 file = (*mount)->archive->find(member);
