@@ -489,9 +489,20 @@ bool FileManagerImpl::listDirectory(const String& path, XmlElement* root, bool r
 
 // ---- request queue ----
 
-void FileManagerImpl::enqueue(FileRequest* request) {
-    if (request->callback)
-        request->callback->requestingThread = thread::currentThreadId();
+void FileManagerImpl::enqueue(int32_t type, File* file, FileOperationCallback* callback, void* buffer,
+                              int32_t size) {
+    auto* request = new (std::nothrow) FileRequest;
+    if (!request)
+        return;
+    request->type = type;
+    request->file = file;
+    request->size = size;
+    request->buffer = buffer;
+    request->callback = callback;
+    if (type == 2)
+        request->waiter = dynamic_cast<WaitingCallback*>(callback);
+    if (callback)
+        callback->requestingThread = thread::currentThreadId();
     {
         thread::MutexLock lock(queueLock.get());
         requestQueue.push_back(request);
@@ -501,38 +512,16 @@ void FileManagerImpl::enqueue(FileRequest* request) {
 }
 
 void FileManagerImpl::queueCallback(FileOperationCallback* callback) {
-    auto* request = new (std::nothrow) FileRequest;
-    if (!request)
-        return;
-    request->type = 2;
-    request->callback = callback;
-    request->waiter = dynamic_cast<WaitingCallback*>(callback);
-    enqueue(request);
+    enqueue(2, nullptr, callback, nullptr, 0);
 }
 
 void FileManagerImpl::queueRead(File* file, FileOperationCallback* callback, void* buffer, int32_t size) {
-    auto* request = new (std::nothrow) FileRequest;
-    if (!request)
-        return;
-    request->type = 0;
-    request->file = file;
-    request->size = size;
-    request->buffer = buffer;
-    request->callback = callback;
-    enqueue(request);
+    enqueue(0, file, callback, buffer, size);
 }
 
 void FileManagerImpl::queueWrite(File* file, FileOperationCallback* callback, const void* buffer,
                                  int32_t size) {
-    auto* request = new (std::nothrow) FileRequest;
-    if (!request)
-        return;
-    request->type = 1;
-    request->file = file;
-    request->size = size;
-    request->buffer = const_cast<void*>(buffer);
-    request->callback = callback;
-    enqueue(request);
+    enqueue(1, file, callback, const_cast<void*>(buffer), size);
 }
 
 int FileManagerImpl::run() {

@@ -182,19 +182,8 @@ uint8_t FilePackFile::readByte() {
 
 bool FilePackFile::seek(int32_t offset, int32_t origin) {
     int64_t target;
-    switch (origin) {
-        case ORIGIN_START:
-            target = offset;
-            break;
-        case ORIGIN_END:
-            target = static_cast<int64_t>(entry.size) + offset;
-            break;
-        case ORIGIN_CURRENT:
-            target = static_cast<int64_t>(position) + offset;
-            break;
-        default:
-            return true;  // any other origin leaves the position
-    }
+    if (!seekTarget(offset, origin, position, entry.size, target))
+        return true;  // other origins leave it
     if (target < 0)
         return false;
     position = static_cast<int32_t>(std::min<int64_t>(target, entry.size));

@@ -78,8 +78,7 @@ bool PackStorage::start() {
     return true;
 }
 
-bool PackStorage::fillWindow(PackReader* reader, int64_t offset, int32_t span) {
-    reader->windowLength = 0;
+bool PackStorage::moveTo(PackReader* reader, int64_t offset) {
     if (offset > INT32_MAX)
         return false;
     if (offset != reader->filePosition) {
@@ -87,6 +86,13 @@ bool PackStorage::fillWindow(PackReader* reader, int64_t offset, int32_t span) {
             return false;
         reader->filePosition = offset;
     }
+    return true;
+}
+
+bool PackStorage::fillWindow(PackReader* reader, int64_t offset, int32_t span) {
+    reader->windowLength = 0;
+    if (!moveTo(reader, offset))
+        return false;
     int32_t got = std::max(reader->file->read(reader->window, span), 0);
     reader->windowStart = offset;
     reader->windowLength = got;
@@ -118,13 +124,8 @@ int32_t PackStorage::readAt(int64_t offset, void* dst, int32_t n, int32_t expect
     int32_t rest = n - done;
     if (rest >= span) {
         // Large reads go straight into the caller's memory.
-        if (offset > INT32_MAX)
+        if (!moveTo(reader, offset))
             return done;
-        if (offset != reader->filePosition) {
-            if (!reader->file->seek(static_cast<int32_t>(offset), ORIGIN_START))
-                return done;
-            reader->filePosition = offset;
-        }
         int32_t got = std::max(reader->file->read(out + done, rest), 0);
         reader->windowLength = 0;
         reader->filePosition += got;

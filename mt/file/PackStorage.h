@@ -54,6 +54,8 @@ class PackStorage {
 
   private:
     PackReader* readerOfThisThread();
+    // Moves the reader's file to offset unless it stands there; false when it cannot.
+    bool moveTo(PackReader* reader, int64_t offset);
     // Fills the reader's window from offset with up to span bytes; false when nothing could be read.
     bool fillWindow(PackReader* reader, int64_t offset, int32_t span);
     File* openArchiveFile();
