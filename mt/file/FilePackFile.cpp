@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "mt/file/PackStorage.h"
 
@@ -44,9 +46,6 @@ bool FilePackFile::init() {
         return true;
     if (!(entry.flags & PACK_FLAG_COMPRESSED) || (entry.flags & PACK_FLAG_UNREADABLE_VARIANT))
         return false;
-    content = allocateContent(entry.size);
-    if (!content)
-        return false;
     inflater.zalloc = Z_NULL;
     inflater.zfree = Z_NULL;
     inflater.opaque = Z_NULL;
@@ -55,6 +54,22 @@ bool FilePackFile::init() {
     if (inflateInit(&inflater) != Z_OK)
         return false;
     inflaterReady = true;
+    return true;
+}
+
+bool FilePackFile::keepWholeOutput() {
+    if (content)
+        return true;
+    content = allocateContent(entry.size);
+    if (!content)
+        return false;
+    if (inflater.total_out > 0) {
+        // The output so far went to the callers: inflate again from the start, into the buffer this time.
+        inflateReset(&inflater);
+        inflater.avail_in = 0;
+        consumed = 0;
+        inflateFinished = false;
+    }
     inflater.next_out = content;
     inflater.avail_out = static_cast<uInt>(entry.size);
     return true;
@@ -83,27 +98,75 @@ int32_t FilePackFile::readDirect(uint8_t* dst, int32_t n) {
     return done;
 }
 
-int32_t FilePackFile::readCompressed(uint8_t* dst, int32_t n) {
-    while (!inflateFinished && static_cast<int64_t>(inflater.total_out) - position < n) {
+bool FilePackFile::inflateUntil(int64_t wanted) {
+    while (!inflateFinished && static_cast<int64_t>(inflater.total_out) < wanted) {
         if (inflater.avail_in == 0) {
             int32_t left = entry.storedSize - consumed;
-            if (left <= 0) {
-                inflateFinished = true;
-                break;
-            }
-            int32_t chunk = std::min(INPUT_CHUNK, left);
-            int32_t got = storage->readAt(static_cast<int64_t>(entry.offset) + consumed, input, chunk, left);
-            if (got <= 0) {
+            int32_t got = 0;
+            const uint8_t* bytes =
+                left > 0 ? storage->view(static_cast<int64_t>(entry.offset) + consumed, left, left, got)
+                         : nullptr;
+            if (!bytes || got <= 0) {
                 inflateFinished = true;
                 break;
             }
             consumed += got;
-            inflater.next_in = input;
+            inflater.next_in = const_cast<uint8_t*>(bytes);
             inflater.avail_in = static_cast<uInt>(got);
         } else if (inflate(&inflater, Z_SYNC_FLUSH) != Z_OK) {
             inflateFinished = true;
         }
     }
+    // The window the input came from may move before the next read: unused input is given back.
+    consumed -= static_cast<int32_t>(inflater.avail_in);
+    inflater.next_in = Z_NULL;
+    inflater.avail_in = 0;
+    return static_cast<int64_t>(inflater.total_out) >= wanted;
+}
+
+bool FilePackFile::inflateWhole(uint8_t* dst) {
+    // All stored bytes in one read and one inflate call that may finish the stream: no sliding window is
+    // kept and nothing is copied twice.
+    std::unique_ptr<uint8_t[]> stored(new (std::nothrow) uint8_t[static_cast<size_t>(entry.storedSize) + 1]);
+    if (!stored)
+        return false;
+    int32_t got = storage->readAt(entry.offset, stored.get(), entry.storedSize, entry.storedSize);
+    if (got <= 0)
+        return false;
+    inflater.next_in = stored.get();
+    inflater.avail_in = static_cast<uInt>(got);
+    inflater.next_out = dst;
+    inflater.avail_out = static_cast<uInt>(entry.size);
+    inflate(&inflater, Z_FINISH);
+    consumed = got - static_cast<int32_t>(inflater.avail_in);
+    inflater.next_in = Z_NULL;
+    inflater.avail_in = 0;
+    inflater.next_out = Z_NULL;
+    inflater.avail_out = 0;
+    inflateFinished = true;
+    return true;
+}
+
+int32_t FilePackFile::readCompressed(uint8_t* dst, int32_t n) {
+    if (!content && inflater.total_out == 0 && position == 0 && n == entry.size && inflateWhole(dst)) {
+        position = static_cast<int32_t>(inflater.total_out);
+        return position;
+    }
+    if (!content && position == static_cast<int64_t>(inflater.total_out)) {
+        // Reading on from where inflation stands: straight into the caller's memory, no copy and no buffer.
+        // The whole output is kept only once the reader moves elsewhere.
+        inflater.next_out = dst;
+        inflater.avail_out = static_cast<uInt>(n);
+        inflateUntil(static_cast<int64_t>(position) + n);
+        int32_t count = static_cast<int32_t>(static_cast<int64_t>(inflater.total_out) - position);
+        inflater.next_out = Z_NULL;
+        inflater.avail_out = 0;
+        position += count;
+        return count;
+    }
+    if (!keepWholeOutput())
+        return 0;
+    inflateUntil(static_cast<int64_t>(position) + n);
     int64_t ready = static_cast<int64_t>(inflater.total_out) - position;
     int32_t count = static_cast<int32_t>(std::clamp<int64_t>(ready, 0, n));
     if (count > 0)
@@ -119,19 +182,8 @@ uint8_t FilePackFile::readByte() {
 
 bool FilePackFile::seek(int32_t offset, int32_t origin) {
     int64_t target;
-    switch (origin) {
-        case ORIGIN_START:
-            target = offset;
-            break;
-        case ORIGIN_END:
-            target = static_cast<int64_t>(entry.size) + offset;
-            break;
-        case ORIGIN_CURRENT:
-            target = static_cast<int64_t>(position) + offset;
-            break;
-        default:
-            return true;  // any other origin leaves the position
-    }
+    if (!seekTarget(offset, origin, position, entry.size, target))
+        return true;  // other origins leave it
     if (target < 0)
         return false;
     position = static_cast<int32_t>(std::min<int64_t>(target, entry.size));
