@@ -12,6 +12,16 @@
 namespace mt::file {
 
 namespace {
+
+constexpr int32_t ZLIB_HEADER_SIZE = 2;
+
+// The header of a zlib stream: deflate with a window of at most 32 KiB, no preset dictionary, check bits
+// right.
+bool zlibHeaderValid(const uint8_t* header) {
+    return (header[0] & 0x0F) == Z_DEFLATED && (header[0] >> 4) <= 7 && (header[1] & 0x20) == 0 &&
+           ((header[0] << 8) | header[1]) % 31 == 0;
+}
+
 uint8_t* allocateContent(int32_t size) {
     void* memory = nullptr;
     // At least one cache line, so that an empty member still has a buffer.
@@ -51,7 +61,9 @@ bool FilePackFile::init() {
     inflater.opaque = Z_NULL;
     inflater.next_in = Z_NULL;
     inflater.avail_in = 0;
-    if (inflateInit(&inflater) != Z_OK)
+    // The stream's two header bytes are checked here and its checksum is left unchecked: the bytes are
+    // delivered as they are inflated, so a checksum that fails at the end could not take them back.
+    if (inflateInit2(&inflater, -MAX_WBITS) != Z_OK)
         return false;
     inflaterReady = true;
     return true;
@@ -67,7 +79,7 @@ bool FilePackFile::keepWholeOutput() {
         // The output so far went to the callers: inflate again from the start, into the buffer this time.
         inflateReset(&inflater);
         inflater.avail_in = 0;
-        consumed = 0;
+        consumed = 0;  // the header is checked again
         inflateFinished = false;
     }
     inflater.next_out = content;
@@ -98,7 +110,22 @@ int32_t FilePackFile::readDirect(uint8_t* dst, int32_t n) {
     return done;
 }
 
+bool FilePackFile::checkHeader() {
+    if (consumed >= ZLIB_HEADER_SIZE)
+        return true;
+    uint8_t header[ZLIB_HEADER_SIZE];
+    if (storage->readAt(entry.offset, header, ZLIB_HEADER_SIZE, entry.storedSize) != ZLIB_HEADER_SIZE ||
+        !zlibHeaderValid(header)) {
+        inflateFinished = true;
+        return false;
+    }
+    consumed = ZLIB_HEADER_SIZE;
+    return true;
+}
+
 bool FilePackFile::inflateUntil(int64_t wanted) {
+    if (!inflateFinished)
+        checkHeader();
     while (!inflateFinished && static_cast<int64_t>(inflater.total_out) < wanted) {
         if (inflater.avail_in == 0) {
             int32_t left = entry.storedSize - consumed;
@@ -125,16 +152,23 @@ bool FilePackFile::inflateUntil(int64_t wanted) {
 }
 
 bool FilePackFile::inflateWhole(uint8_t* dst) {
-    // All stored bytes in one read and one inflate call that may finish the stream: no sliding window is
-    // kept and nothing is copied twice.
-    std::unique_ptr<uint8_t[]> stored(new (std::nothrow) uint8_t[static_cast<size_t>(entry.storedSize) + 1]);
-    if (!stored)
-        return false;
-    int32_t got = storage->readAt(entry.offset, stored.get(), entry.storedSize, entry.storedSize);
-    if (got <= 0)
-        return false;
-    inflater.next_in = stored.get();
-    inflater.avail_in = static_cast<uInt>(got);
+    // All stored bytes in one inflate call that may finish the stream: no sliding window is kept and nothing
+    // is copied twice. The bytes come straight from the window when it holds them all.
+    std::unique_ptr<uint8_t[]> copy;
+    int32_t got = 0;
+    const uint8_t* stored = storage->view(entry.offset, entry.storedSize, entry.storedSize, got);
+    if (got < entry.storedSize) {
+        copy.reset(new (std::nothrow) uint8_t[static_cast<size_t>(entry.storedSize)]);
+        if (!copy)
+            return false;
+        got = storage->readAt(entry.offset, copy.get(), entry.storedSize, entry.storedSize);
+        stored = copy.get();
+    }
+    inflateFinished = true;
+    if (got < ZLIB_HEADER_SIZE || !zlibHeaderValid(stored))
+        return true;
+    inflater.next_in = const_cast<uint8_t*>(stored) + ZLIB_HEADER_SIZE;
+    inflater.avail_in = static_cast<uInt>(got - ZLIB_HEADER_SIZE);
     inflater.next_out = dst;
     inflater.avail_out = static_cast<uInt>(entry.size);
     inflate(&inflater, Z_FINISH);
@@ -143,7 +177,6 @@ bool FilePackFile::inflateWhole(uint8_t* dst) {
     inflater.avail_in = 0;
     inflater.next_out = Z_NULL;
     inflater.avail_out = 0;
-    inflateFinished = true;
     return true;
 }
 

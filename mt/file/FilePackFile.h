@@ -43,6 +43,8 @@ class FilePackFile : public File {
   private:
     int32_t readDirect(uint8_t* dst, int32_t n);
     int32_t readCompressed(uint8_t* dst, int32_t n);
+    // Checks the stream's header once and steps over it; false (and the member ends) when it is not valid.
+    bool checkHeader();
     // Inflates until the output reaches wanted bytes or the data ends; true when it reached them.
     bool inflateUntil(int64_t wanted);
     // Reads all stored bytes and inflates them into dst in one call (a whole member read at once); false when

@@ -173,6 +173,7 @@ TEST(PackArchive, DamagedMembersGiveNullOrShortReadsAndTheRestStaysUsable) {
          static_cast<uint32_t>(text.size()), 1, 0},
         {packNameHash("lies"), static_cast<uint32_t>(packed.size()),
          static_cast<uint32_t>(text.size() + 5000), 1, 0},
+        {packNameHash("notZlib"), 10, 10, 1, 0},  // plain bytes marked compressed: no zlib header
     };
     uint32_t at = dataStart(entries.size());
     entries[0].offset = at;
@@ -180,6 +181,7 @@ TEST(PackArchive, DamagedMembersGiveNullOrShortReadsAndTheRestStaysUsable) {
     entries[7].offset = at + 10;
     entries[8].offset = entries[7].offset + static_cast<uint32_t>(corrupt.size());
     entries[9].offset = entries[8].offset + static_cast<uint32_t>(truncated.size());
+    entries[10].offset = at;
     PackArchive archive(nullptr);
     ASSERT_TRUE(openRaw(dir, archive, rawArchive(entries, good + corrupt + truncated + packed)));
 
@@ -205,6 +207,8 @@ TEST(PackArchive, DamagedMembersGiveNullOrShortReadsAndTheRestStaysUsable) {
     EXPECT_EQ(whole("lies"), text);
     EXPECT_EQ(whole("truncated"), fromTruncated);
     EXPECT_LT(whole("corrupt").size(), text.size());
+    EXPECT_EQ(whole("notZlib"), "");
+    EXPECT_EQ(member(archive, "notZlib"), "");
 }
 
 TEST(PackArchive, ListsNamesFromTheMemberList) {
