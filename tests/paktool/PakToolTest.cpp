@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "../file/PackSupport.h"
+#include "../file/TempDir.h"
+#include "mt/file/FileManagerImpl.h"
+#include "tools/paktool/PakTool.h"
+
+namespace {
+
+struct Result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+std::string contents(FILE* file) {
+    std::string text;
+    std::rewind(file);
+    char buffer[4096];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, got);
+    std::fclose(file);
+    return text;
+}
+
+Result runTool(const std::vector<std::string>& args) {
+    FILE* out = std::tmpfile();
+    FILE* err = std::tmpfile();
+    int code = paktool::run(args, out, err);
+    return {code, contents(out), contents(err)};
+}
+
+int lineCount(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// A source tree with small and large, compressible and incompressible files.
+void makeTree(TempDir& dir) {
+    dir.write("src/readme.txt", "read me\n");
+    dir.write("src/empty.bin", "");
+    dir.write("src/gfx/noise.bin", noise(70000, 1));
+    dir.write("src/gfx/ui/text.txt", sampleText(200000, 2));
+    dir.write("src/lang/english.lng", sampleText(3000, 3));
+}
+
+}  // namespace
+
+TEST(PakTool, CreatedArchiveRoundTripsThroughExtractAndTheFileManager) {
+    TempDir dir;
+    makeTree(dir);
+    std::string pak = dir.path("data.pak");
+    Result created = runTool({"create", pak, "--base", dir.path("src"), dir.path("src")});
+    ASSERT_EQ(created.code, 0) << created.err;
+    EXPECT_EQ(created.out, pak + ": 5 members\n");
+
+    Result listed = runTool({"list", pak});
+    ASSERT_EQ(listed.code, 0);
+    EXPECT_NE(listed.out.find("deflate   gfx/ui/text.txt"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("stored    gfx/noise.bin"), std::string::npos);
+    EXPECT_NE(listed.out.find("filepack.list"), std::string::npos);
+    EXPECT_EQ(lineCount(listed.out), 1 + 6 + 1);
+
+    Result verified = runTool({"verify", pak});
+    EXPECT_EQ(verified.code, 0) << verified.err;
+    EXPECT_EQ(verified.out, pak + ": 6 members OK\n");
+
+    Result extracted = runTool({"extract", pak, "--to", dir.path("out")});
+    ASSERT_EQ(extracted.code, 0) << extracted.err;
+    for (const char* name :
+         {"readme.txt", "empty.bin", "gfx/noise.bin", "gfx/ui/text.txt", "lang/english.lng"}) {
+        EXPECT_EQ(dir.read(std::string("out/") + name), dir.read(std::string("src/") + name)) << name;
+    }
+    Result one = runTool({"extract", pak, "-o", dir.path("one.txt"), "LANG\\English.lng"});
+    ASSERT_EQ(one.code, 0) << one.err;
+    EXPECT_EQ(dir.read("one.txt"), dir.read("src/lang/english.lng"));
+
+    std::unique_ptr<mt::file::FileManager> manager(mt::file::createFileManager());
+    ASSERT_TRUE(manager->mountArchive(pak.c_str(), "data:"));
+    manager->setSearchMode(mt::file::SEARCH_ALL_MOUNTS);
+    for (const char* name : {"readme.txt", "gfx/noise.bin", "gfx\\ui\\text.txt", "data:/lang/english.lng"}) {
+        std::unique_ptr<mt::file::File> file(manager->openFile(name, 1, 0));
+        ASSERT_TRUE(file) << name;
+        std::string bytes(static_cast<size_t>(file->getSize()), '\0');
+        EXPECT_EQ(file->read(bytes.data(), file->getSize()), file->getSize());
+        std::string source = name;
+        source = source.substr(source.find(':') == std::string::npos ? 0 : 6);
+        std::replace(source.begin(), source.end(), '\\', '/');
+        EXPECT_EQ(bytes, dir.read("src/" + source)) << name;
+    }
+}
+
+TEST(PakTool, StoreOptionAndNamesRelativeToTheCurrentBase) {
+    TempDir dir;
+    makeTree(dir);
+    std::string pak = dir.path("stored.pak");
+    Result created = runTool({"create", pak, "--store", "--base", dir.path(), dir.path("src/gfx/ui/text.txt"),
+                              dir.path("src/readme.txt")});
+    ASSERT_EQ(created.code, 0) << created.err;
+    Result listed = runTool({"list", pak});
+    EXPECT_NE(listed.out.find("stored    src/gfx/ui/text.txt"), std::string::npos) << listed.out;
+    EXPECT_EQ(listed.out.find("deflate"), std::string::npos);
+    EXPECT_EQ(runTool({"verify", pak}).code, 0);
+
+    Result outside =
+        runTool({"create", dir.path("x.pak"), "--base", dir.path("src/gfx"), dir.path("src/readme.txt")});
+    EXPECT_EQ(outside.code, 1);
+    EXPECT_NE(outside.err.find("outside the base"), std::string::npos);
+}
+
+TEST(PakTool, RefusesNamesWithTheSameHashNamingBoth) {
+    TempDir dir;
+    dir.write("src/Gfx/A.png", "1");
+    dir.write("src/gfx/a.png", "2");
+    Result result = runTool({"create", dir.path("c.pak"), "--base", dir.path("src"), dir.path("src")});
+    EXPECT_EQ(result.code, 1);
+    EXPECT_NE(result.err.find("'Gfx/A.png' and 'gfx/a.png' have the same hash"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(lineCount(result.err), 1);
+    EXPECT_FALSE(dir.exists("c.pak"));
+}
+
+TEST(PakTool, CommandLineErrorsAreOneLineAndNonZero) {
+    TempDir dir;
+    makeTree(dir);
+    Result help = runTool({"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("Usage: paktool"), std::string::npos);
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {},
+             {"frobnicate"},
+             {"create"},
+             {"create", dir.path("x.pak")},
+             {"create", dir.path("x.pak"), "--base"},
+             {"create", dir.path("x.pak"), "--zip", dir.path("src")},
+             {"list"},
+             {"extract"},
+             {"extract", dir.path("x.pak"), "-o", dir.path("o")},
+         }) {
+        Result result = runTool(args);
+        EXPECT_EQ(result.code, 2) << args.size();
+        EXPECT_EQ(lineCount(result.err), 1) << result.err;
+    }
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"list", dir.path("missing.pak")},
+             {"verify", dir.path("src/readme.txt")},
+             {"create", dir.path("x.pak"), dir.path("nothing")},
+             {"create", dir.path("no/such/dir/x.pak"), "--base", dir.path("src"), dir.path("src")},
+         }) {
+        Result result = runTool(args);
+        EXPECT_EQ(result.code, 1) << args[0];
+        EXPECT_EQ(lineCount(result.err), 1) << result.err;
+    }
+    ASSERT_EQ(runTool({"create", dir.path("ok.pak"), "--base", dir.path("src"), dir.path("src")}).code, 0);
+    Result absent = runTool({"extract", dir.path("ok.pak"), "--to", dir.path("o"), "nothing.txt"});
+    EXPECT_EQ(absent.code, 1);
+    EXPECT_NE(absent.err.find("no member 'nothing.txt'"), std::string::npos);
+}
+
+TEST(PakTool, VerifyAndExtractReportDamage) {
+    TempDir dir;
+    std::string text = sampleText(40000, 5);
+    std::string packed = deflated(text);
+    std::string corrupt = packed;
+    corrupt[packed.size() / 2] = static_cast<char>(corrupt[packed.size() / 2] ^ 0xFF);
+    std::string list = nameList({"good.txt", "bad.txt", "../escape.txt", "missing.txt"});
+    std::string escape = "x";
+    std::vector<RawEntry> entries = {
+        {mt::file::packNameHash("good.txt"), static_cast<uint32_t>(packed.size()),
+         static_cast<uint32_t>(text.size()), 1, 0},
+        {mt::file::packNameHash("bad.txt"), static_cast<uint32_t>(corrupt.size()),
+         static_cast<uint32_t>(text.size()), 1, 0},
+        {mt::file::packNameHash("../escape.txt"), 1, 1, 0, 0},
+        {mt::file::packNameHash("filepack.list"), static_cast<uint32_t>(list.size()),
+         static_cast<uint32_t>(list.size()), 0, 0},
+    };
+    uint32_t at = dataStart(entries.size());
+    entries[0].offset = at;
+    entries[1].offset = at + static_cast<uint32_t>(packed.size());
+    entries[2].offset = entries[1].offset + static_cast<uint32_t>(corrupt.size());
+    entries[3].offset = entries[2].offset + 1;
+    dir.write("damaged.pak", rawArchive(entries, packed + corrupt + escape + list));
+
+    Result verified = runTool({"verify", dir.path("damaged.pak")});
+    EXPECT_EQ(verified.code, 1);
+    EXPECT_NE(verified.err.find("member 'bad.txt' does not inflate"), std::string::npos) << verified.err;
+    EXPECT_NE(verified.err.find("listed member 'missing.txt' is missing"), std::string::npos);
+    EXPECT_EQ(verified.err.find("good.txt"), std::string::npos);
+
+    Result extracted = runTool({"extract", dir.path("damaged.pak"), "--to", dir.path("out")});
+    EXPECT_EQ(extracted.code, 1);
+    EXPECT_EQ(dir.read("out/good.txt"), text);
+    EXPECT_NE(extracted.err.find("member 'bad.txt' is damaged"), std::string::npos) << extracted.err;
+    EXPECT_NE(extracted.err.find("'../escape.txt' would be written outside"), std::string::npos);
+    EXPECT_FALSE(dir.exists("escape.txt"));
+}
