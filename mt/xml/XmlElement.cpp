@@ -67,7 +67,9 @@ bool XmlElement::isSelfOrAncestor(const XmlElement* element) const {
 }
 
 bool XmlElement::appendChild(XmlElement* child) {
-    if (!child || isSelfOrAncestor(child)) return false;
+    // Every ancestor has children, so a child without any can only make a cycle by being this element;
+    // the walk up the tree is needed only otherwise (it would make building deep trees quadratic).
+    if (!child || child == this || (child->childHead && isSelfOrAncestor(child))) return false;
     child->detach();
     child->parentElement = this;
     child->previousElement = childTail;
