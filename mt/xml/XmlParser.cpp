@@ -19,6 +19,27 @@ inline bool isBlank(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+// Bytes that end a run of ordinary characters: the scanners copy runs in one go and hand each of these to
+// the character-by-character path, which knows comments, line counting and the rules of each context.
+struct StopSet {
+    constexpr explicit StopSet(const char* stops) : marks() {
+        for (; *stops; ++stops)
+            marks[static_cast<uint8_t>(*stops)] = true;
+    }
+    bool marks[256];
+};
+constexpr StopSet TEXT_STOPS("<\n%");
+constexpr StopSet NAME_STOPS(" \t\n\r>/<");
+constexpr StopSet ATTRIBUTE_STOPS("\"><\n");
+
+// Length of the run from p that holds no stop byte, at most up to end.
+inline int runLength(const uint8_t* p, const uint8_t* end, const StopSet& stops) {
+    const uint8_t* q = p;
+    while (q < end && !stops.marks[*q])
+        ++q;
+    return static_cast<int>(q - p);
+}
+
 inline int hexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -130,7 +151,7 @@ bool XmlParser::ensure(int count) {
     return true;
 }
 
-bool XmlParser::readBytes(void* destination, int count) {
+bool XmlParser::readBytesSlowly(void* destination, int count) {
     auto* out = static_cast<uint8_t*>(destination);
     while (count > 0) {
         if (readIndex == fill) {
@@ -183,19 +204,18 @@ bool XmlParser::skipComment() {
     }
 }
 
-void XmlParser::setElementText(XmlElement* element, const std::string& text, bool percent) {
-    XmlValue* value = element->text();
-    if (!value) {
-        element->setText(XmlValue());
-        value = element->text();
-        if (!value)
+void XmlParser::setElementText(Level& level, const std::string& text) {
+    if (!level.text) {
+        level.element->setText(XmlValue());
+        level.text = level.element->text();
+        if (!level.text)
             return;
     }
-    if (percent) {
+    if (level.percent) {
         percentDecode(text.data(), static_cast<int>(text.size()), decoded);
-        value->setRaw(decoded.data(), static_cast<int>(decoded.size()));
+        level.text->setRaw(decoded.data(), static_cast<int>(decoded.size()));
     } else {
-        value->setText(text.data(), static_cast<int>(text.size()));
+        level.text->setText(text.data(), static_cast<int>(text.size()));
     }
 }
 
@@ -214,6 +234,16 @@ void XmlParser::parseText(XmlElement* root) {
         bool added = false;
         int c;
         for (;;) {
+            if (collected) {
+                int run = runLength(buffer.get() + readIndex, buffer.get() + fill, TEXT_STOPS);
+                int room = TEXT_SIZE - 1 - static_cast<int>(text.size());
+                if (run > 0 && room > 0) {
+                    text.append(reinterpret_cast<const char*>(buffer.get()) + readIndex,
+                                run < room ? run : room);
+                    added = true;
+                }
+                readIndex += run;
+            }
             c = nextChar();
             if (c < 0 || c == '<')
                 break;
@@ -232,7 +262,7 @@ void XmlParser::parseText(XmlElement* root) {
         if (c < 0)
             return;
         if (added)
-            setElementText(levels[depth].element, text, levels[depth].percent);
+            setElementText(levels[depth], text);
 
         bool selfClosing = false;
         bool closedByName = false;
@@ -282,6 +312,15 @@ XmlParser::Tag XmlParser::readTag(bool& selfClosing, bool& closedByName) {
     attributeTextLength = 0;
     int position = 0;
     for (;; ++position) {
+        int run = runLength(buffer.get() + readIndex, buffer.get() + fill, NAME_STOPS);
+        if (run > 0) {
+            int take = TAG_NAME_SIZE - 1 - tagNameLength;
+            take = run < take ? run : take;
+            std::memcpy(tagName + tagNameLength, buffer.get() + readIndex, static_cast<size_t>(take));
+            tagNameLength += take;
+            readIndex += run;
+            position += run;
+        }
         int c = nextChar();
         if (c < 0)
             return Tag::INCOMPLETE;
@@ -299,7 +338,38 @@ XmlParser::Tag XmlParser::readTag(bool& selfClosing, bool& closedByName) {
     if (!closedByName) {
         bool inQuotes = false;
         int previous = 0;
+        // Most tags lie whole in the read-ahead buffer without comments or line feeds: take them in one go.
+        const uint8_t* start = buffer.get() + readIndex;
+        const uint8_t* end = buffer.get() + fill;
+        for (const uint8_t* p = start; p < end; ++p) {
+            if (!ATTRIBUTE_STOPS.marks[*p])
+                continue;
+            if (*p == '"') {
+                inQuotes = !inQuotes;
+                continue;
+            }
+            if (*p != '>' || inQuotes)
+                break;  // "<" or a line feed: the careful way below
+            int length = static_cast<int>(p - start);
+            attributeTextLength = length < ATTRIBUTE_TEXT_SIZE ? length : ATTRIBUTE_TEXT_SIZE;
+            std::memcpy(attributeText, start, static_cast<size_t>(attributeTextLength));
+            if (length > 0 && p[-1] == '/')
+                selfClosing = true;
+            readIndex = static_cast<int>(p + 1 - buffer.get());
+            return tagNameLength > 0 && tagName[0] == '/' ? Tag::CLOSING : Tag::ELEMENT;
+        }
+        inQuotes = false;
         for (;;) {
+            int run = runLength(buffer.get() + readIndex, buffer.get() + fill, ATTRIBUTE_STOPS);
+            if (run > 0) {
+                int take = ATTRIBUTE_TEXT_SIZE - attributeTextLength;
+                take = run < take ? run : take;
+                std::memcpy(attributeText + attributeTextLength, buffer.get() + readIndex,
+                            static_cast<size_t>(take));
+                attributeTextLength += take;
+                previous = buffer[readIndex + run - 1];
+                readIndex += run;
+            }
             int c = nextChar();
             if (c < 0)
                 return Tag::INCOMPLETE;
@@ -322,42 +392,38 @@ XmlParser::Tag XmlParser::readTag(bool& selfClosing, bool& closedByName) {
 // between the next two double quotes. Attributes without a name or without a value are dropped.
 void XmlParser::setAttributes(XmlElement* element) {
     const char* text = attributeText;
-    const int length = attributeTextLength;
-    int i = 0;
-    while (i < length) {
-        while (i < length && isBlank(text[i]))
-            ++i;
-        if (i >= length)
+    const char* end = text + attributeTextLength;
+    const char* p = text;
+    while (p < end) {
+        while (p < end && isBlank(*p))
+            ++p;
+        if (p >= end)
             break;
-        int nameLength = 0;
-        for (; i < length && text[i] != '=' && !isBlank(text[i]); ++i) {
-            if (nameLength < ATTRIBUTE_NAME_SIZE - 1)
-                attributeName[nameLength++] = text[i];
-        }
-        while (i < length && text[i] != '"')
-            ++i;
-        if (i < length)
-            ++i;
-        int valueLength = 0;
-        bool percent = false;
-        for (; i < length && text[i] != '"'; ++i) {
-            if (valueLength < ATTRIBUTE_VALUE_SIZE - 1) {
-                attributeValue[valueLength++] = text[i];
-                percent |= text[i] == '%';
-            }
-        }
-        if (i < length)
-            ++i;
+        const char* name = p;
+        while (p < end && *p != '=' && !isBlank(*p))
+            ++p;
+        int nameLength = static_cast<int>(p - name);
+        if (nameLength > ATTRIBUTE_NAME_SIZE - 1)
+            nameLength = ATTRIBUTE_NAME_SIZE - 1;
+        const char* quote = static_cast<const char*>(std::memchr(p, '"', static_cast<size_t>(end - p)));
+        const char* value = quote ? quote + 1 : end;
+        const char* close =
+            static_cast<const char*>(std::memchr(value, '"', static_cast<size_t>(end - value)));
+        const char* valueEnd = close ? close : end;
+        p = close ? close + 1 : end;
+        int valueLength = static_cast<int>(valueEnd - value);
+        if (valueLength > ATTRIBUTE_VALUE_SIZE - 1)
+            valueLength = ATTRIBUTE_VALUE_SIZE - 1;
         if (nameLength == 0 || valueLength == 0)
             continue;
-        XmlValue value;
-        if (percent) {
-            percentDecode(attributeValue, valueLength, decoded);
-            value.setRaw(decoded.data(), static_cast<int>(decoded.size()));
+        XmlValue stored;
+        if (std::memchr(value, '%', static_cast<size_t>(valueLength))) {
+            percentDecode(value, valueLength, decoded);
+            stored.setRaw(decoded.data(), static_cast<int>(decoded.size()));
         } else {
-            value.setText(attributeValue, valueLength);
+            stored.setText(value, valueLength);
         }
-        element->setAttribute(XmlName(attributeName, nameLength, true), value);
+        element->setAttribute(XmlName(name, nameLength, true), stored);
     }
 }
 

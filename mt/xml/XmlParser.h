@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@ namespace mt {
 class InputStream;
 class XmlElement;
 class XmlName;
+class XmlValue;
 namespace file {
 class File;
 }
@@ -29,8 +31,8 @@ class File;
 // it. One parser may parse any number of documents, one at a time.
 class XmlParser {
   public:
-    // Scratch buffer sizes: tag names, attribute text, attribute names, attribute values; element text is
-    // kept up to TEXT_SIZE - 1 characters.
+    // Limits: element text is kept up to TEXT_SIZE - 1 characters, tag names up to TAG_NAME_SIZE - 1,
+    // attribute text up to ATTRIBUTE_TEXT_SIZE, attribute names and values up to their size - 1.
     static constexpr int TEXT_SIZE = 2048;
     static constexpr int TAG_NAME_SIZE = 256;
     static constexpr int ATTRIBUTE_TEXT_SIZE = 1024;
@@ -64,7 +66,8 @@ class XmlParser {
     // One open element of the text reader and its text so far.
     struct Level {
         XmlElement* element;
-        bool percent;  // a "%" was stored in the element's text
+        bool percent;              // a "%" was stored in the element's text
+        XmlValue* text = nullptr;  // the element's text value, once it has one
     };
     enum class Tag { ELEMENT, CLOSING, INCOMPLETE };
 
@@ -75,14 +78,22 @@ class XmlParser {
     // One binary record up to its attributes' end: the element with its name and attributes, or null.
     XmlElement* readBinaryRecord();
     bool readBinaryName(XmlName& name);
-    void setElementText(XmlElement* element, const std::string& text, bool percent);
+    void setElementText(Level& level, const std::string& text);
 
     // Byte input over a read-ahead buffer, so that a character costs no call into the stream.
     int nextByte() { return readIndex < fill ? buffer[readIndex++] : refillAndRead(); }
     int refillAndRead();
     // At least count unread bytes in the buffer, unless the stream ends first.
     bool ensure(int count);
-    bool readBytes(void* destination, int count);
+    bool readBytes(void* destination, int count) {
+        if (fill - readIndex >= count) {
+            std::memcpy(destination, buffer.get() + readIndex, static_cast<size_t>(count));
+            readIndex += count;
+            return true;
+        }
+        return readBytesSlowly(destination, count);
+    }
+    bool readBytesSlowly(void* destination, int count);
     // The next character of the text: comments are skipped, line feeds counted; -1 at the end.
     int nextChar() {
         int c = nextByte();
@@ -113,8 +124,6 @@ class XmlParser {
     int tagNameLength = 0;
     char attributeText[ATTRIBUTE_TEXT_SIZE];
     int attributeTextLength = 0;
-    char attributeName[ATTRIBUTE_NAME_SIZE];
-    char attributeValue[ATTRIBUTE_VALUE_SIZE];
     std::vector<uint8_t> decoded;
 };
 
