@@ -4,7 +4,7 @@ BUILD_DIR := build
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap configure build run test bench fuzz asan format clean
+.PHONY: all bootstrap configure build run run-selling test bench fuzz asan format clean
 
 all: build
 
@@ -19,6 +19,10 @@ build: configure
 
 run: build
 	@scripts/run.sh
+
+# The selling screen in the sample game folder (without a display: a scripted demo under Xvfb).
+run-selling: build
+	@scripts/run-selling.sh
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)

@@ -1,5 +1,5 @@
-// The selling screen's dialog procedure in a real dialog without a display: hot rectangles, repaints,
-// painting, the close request and destruction.
+// The selling screen's dialog procedure in a real dialog without a display: hot rectangles, repaints and
+// painting. Closing and destruction are covered by the runs of the whole program.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -66,21 +66,6 @@ class SellingDialogTest : public DialogFixture {
 };
 
 }  // namespace
-
-TEST_F(SellingDialogTest, TemplateMakesACaptionedWindowOfThePictureSize) {
-    platform::DialogTemplate dialogTemplate = selling::sellingDialogTemplate();
-    EXPECT_EQ(dialogTemplate.caption, "Valtor");
-    EXPECT_EQ(dialogTemplate.style & platform::kStyleCaption, platform::kStyleCaption);
-    EXPECT_NE(dialogTemplate.style & platform::kStyleSystemMenu, 0u);  // close box and Alt+F4
-    EXPECT_EQ(dialogTemplate.style & platform::kStyleVisible, 0u);     // shown by the program, after loading
-    EXPECT_TRUE(dialogTemplate.controls.empty());
-    platform::Dialog* dialog = makeDialog(dialogTemplate);
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->clientWidth(), 440);
-    EXPECT_EQ(dialog->clientHeight(), 497);
-    EXPECT_FALSE(dialog->isVisible());
-    ASSERT_EQ(count(MessageType::InitDialog), 1);
-}
 
 TEST_F(SellingDialogTest, HotRectanglesIncludeTheirBoundsForClicksAndHovering) {
     platform::Dialog* dialog = makeSellingDialog();
@@ -150,6 +135,8 @@ TEST_F(SellingDialogTest, PaintsTheBackgroundAndOnlyTheLitButtonUnderThePointer)
     selling::closeButtonBitmap = solidBitmap(57, 44, 0x40C020);
     platform::Dialog* dialog = makeSellingDialog();
     ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->clientWidth(), 440);  // the background's size
+    EXPECT_EQ(dialog->clientHeight(), 497);
     EXPECT_EQ(pixel(*dialog, 0, 0), 0x203040u);
     EXPECT_EQ(pixel(*dialog, 234, 418), 0x203040u);
     EXPECT_EQ(pixel(*dialog, 373, 446), 0x203040u);
@@ -170,68 +157,4 @@ TEST_F(SellingDialogTest, PaintsTheBackgroundAndOnlyTheLitButtonUnderThePointer)
     platform::postMouseMove(*dialog, 20, 20);
     pump(dialog);
     EXPECT_EQ(pixel(*dialog, 373, 446), 0x203040u);
-}
-
-TEST_F(SellingDialogTest, MissingPicturesAreSkippedAndTheButtonsStillWork) {
-    selling::buyButtonBitmap = solidBitmap(127, 76, 0xC04020);  // only the lit buy button loaded
-    platform::Dialog* dialog = makeSellingDialog();
-    ASSERT_NE(dialog, nullptr);
-    const uint32_t face = pixel(*dialog, 0, 0);
-    platform::postMouseMove(*dialog, 400, 470);  // the close button, without its picture
-    pump(dialog);
-    EXPECT_EQ(selling::hoverButton, selling::kCloseButton);
-    EXPECT_EQ(pixel(*dialog, 373, 446), face);
-    platform::postMouseMove(*dialog, 300, 470);
-    pump(dialog);
-    EXPECT_EQ(pixel(*dialog, 234, 418), 0xC04020u);
-    platform::postClick(*dialog, 300, 470);
-    pump(dialog);
-    EXPECT_FALSE(selling::screenRunning);
-    EXPECT_EQ(selling::sellingChoice, 1);
-}
-
-TEST_F(SellingDialogTest, CloseRequestEndsTheScreenAndKeepsTheChoice) {
-    platform::Dialog* dialog = makeSellingDialog();
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(platform::postCloseRequest(*dialog));
-    pump(dialog);
-    EXPECT_FALSE(selling::screenRunning);
-    EXPECT_EQ(selling::sellingChoice, 0);
-
-    selling::screenRunning = true;
-    selling::sellingChoice = 1;
-    platform::postKeyPress(*dialog, platform::Key::F4, platform::kModifierAlt);  // the window menu's close
-    pump(dialog);
-    EXPECT_FALSE(selling::screenRunning);
-    EXPECT_EQ(selling::sellingChoice, 1);
-
-    // Keys and other buttons do not end it.
-    selling::screenRunning = true;
-    platform::postKeyPress(*dialog, platform::Key::Return);
-    platform::postMouseButton(*dialog, 300, 470, true, true);
-    pump(dialog);
-    EXPECT_TRUE(selling::screenRunning);
-}
-
-TEST_F(SellingDialogTest, DestructionDropsThePicturesAndPostsQuit) {
-    selling::backgroundBitmap = solidBitmap(4, 4, 1);
-    selling::buyButtonBitmap = solidBitmap(4, 4, 2);
-    selling::closeButtonBitmap = solidBitmap(4, 4, 3);
-    platform::Dialog* dialog = makeSellingDialog();
-    ASSERT_NE(dialog, nullptr);
-    dialogs_.clear();
-    platform::destroyDialog(dialog);
-    EXPECT_EQ(count(MessageType::Destroy), 1);
-    EXPECT_EQ(selling::backgroundBitmap, nullptr);
-    EXPECT_EQ(selling::buyButtonBitmap, nullptr);
-    EXPECT_EQ(selling::closeButtonBitmap, nullptr);
-    platform::Message message;
-    int quits = 0;
-    while (platform::peekMessage(message)) {
-        if (message.type == MessageType::Quit) {
-            ++quits;
-            EXPECT_EQ(message.wParam, 0u);
-        }
-    }
-    EXPECT_EQ(quits, 1);
 }
