@@ -1,0 +1,528 @@
+#include "platform/Dialog.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "platform/DialogFont.h"
+#include "platform/MessageLoop.h"
+#include "platform/VideoSystem.h"
+
+namespace platform {
+namespace {
+
+constexpr uint32_t kDialogFace = 0xF0F0F0;  // the colour of an unpainted dialog
+constexpr int kMaxClientSide = 16384;
+
+std::vector<Dialog*>& liveDialogs() {
+    static std::vector<Dialog*> dialogs;
+    return dialogs;
+}
+
+// Dialogs destroyed from inside their own procedure wait here until the procedure has returned.
+std::vector<Dialog*>& destroyedDialogs() {
+    static std::vector<Dialog*> dialogs;
+    return dialogs;
+}
+
+SDL_Surface* makeSurface(int width, int height) {
+    return SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_RGB888);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- creation and destruction
+
+Dialog* createDialog(const DialogTemplate& dialogTemplate, DialogProc procedure, intptr_t initParam) {
+    int width = dialogUnitsToPixelsX(dialogTemplate.width);
+    int height = dialogUnitsToPixelsY(dialogTemplate.height);
+    if (width <= 0 || height <= 0 || width > kMaxClientSide || height > kMaxClientSide) {
+        return nullptr;
+    }
+    if (!video::acquire()) {
+        return nullptr;
+    }
+    noteDialogThread();
+    std::unique_ptr<Dialog> dialog(new (std::nothrow) Dialog());
+    if (!dialog) {
+        video::release();
+        return nullptr;
+    }
+    dialog->videoAcquired_ = true;
+    dialog->procedure_ = std::move(procedure);
+    dialog->style_ = dialogTemplate.style;
+    dialog->width_ = width;
+    dialog->height_ = height;
+
+    // A template with a caption gets the title bar and close box; a popup without one is borderless.
+    Uint32 flags = SDL_WINDOW_HIDDEN;
+    if ((dialogTemplate.style & kStyleCaption) != kStyleCaption) {
+        flags |= SDL_WINDOW_BORDERLESS;
+    }
+    int x = SDL_WINDOWPOS_CENTERED;
+    int y = SDL_WINDOWPOS_CENTERED;
+    if ((dialogTemplate.style & kStyleCenter) == 0) {
+        x = dialogUnitsToPixelsX(dialogTemplate.x);
+        y = dialogUnitsToPixelsY(dialogTemplate.y);
+    }
+    dialog->window_ = SDL_CreateWindow(dialogTemplate.caption.c_str(), x, y, width, height, flags);
+    dialog->canvas_ = makeSurface(width, height);
+    dialog->composed_ = makeSurface(width, height);
+    if (dialog->window_ == nullptr || dialog->canvas_ == nullptr || dialog->composed_ == nullptr) {
+        return nullptr;  // the destructor releases what was made
+    }
+    dialog->windowId_ = SDL_GetWindowID(dialog->window_);
+    dialog->font_ = std::make_unique<DialogFont>(dialogTemplate.fontPoints);
+    SDL_SetSurfaceBlendMode(dialog->canvas_, SDL_BLENDMODE_NONE);
+    dialog->fillCanvas(kDialogFace);
+
+    for (const ControlTemplate& control : dialogTemplate.controls) {
+        Rect rect{dialogUnitsToPixelsX(control.x), dialogUnitsToPixelsY(control.y),
+                  std::max(0, dialogUnitsToPixelsX(control.width)),
+                  std::max(0, dialogUnitsToPixelsY(control.height))};
+        dialog->controls_.push_back(std::make_unique<ComboBox>(*dialog, control.id, control.style, rect));
+    }
+    Dialog* created = dialog.release();
+    liveDialogs().push_back(created);
+
+    Message init;
+    init.type = MessageType::InitDialog;
+    init.dialog = created;
+    init.lParam = initParam;
+    created->callProcedure(init);
+    if (created->destroyed_) {
+        return nullptr;
+    }
+    if (created->focus_ == 0) {
+        created->cycleFocus(false);
+    }
+    if ((dialogTemplate.style & kStyleVisible) != 0) {
+        created->show();
+    }
+    return created;
+}
+
+void destroyDialog(Dialog* dialog) {
+    if (!Dialog::isLive(dialog) || dialog->destroyed_) {
+        return;
+    }
+    Message destroy;
+    destroy.type = MessageType::Destroy;
+    destroy.dialog = dialog;
+    dialog->callProcedure(destroy);
+    dialog->destroyed_ = true;
+    auto& live = liveDialogs();
+    live.erase(std::remove(live.begin(), live.end(), dialog), live.end());
+    forgetDialogMessages(dialog);
+    if (dialog->window_ != nullptr) {
+        SDL_HideWindow(dialog->window_);
+    }
+    dialog->visible_ = false;
+    if (dialog->callDepth_ == 0) {
+        delete dialog;
+    } else {
+        destroyedDialogs().push_back(dialog);
+    }
+}
+
+Dialog::~Dialog() {
+    controls_.clear();
+    font_.reset();
+    if (composed_ != nullptr) {
+        SDL_FreeSurface(composed_);
+    }
+    if (canvas_ != nullptr) {
+        SDL_FreeSurface(canvas_);
+    }
+    if (window_ != nullptr) {
+        SDL_DestroyWindow(window_);
+    }
+    if (videoAcquired_) {
+        video::release();
+    }
+}
+
+void Dialog::collectDestroyed() {
+    auto& destroyed = destroyedDialogs();
+    for (auto it = destroyed.begin(); it != destroyed.end();) {
+        if ((*it)->callDepth_ == 0) {
+            delete *it;
+            it = destroyed.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+Dialog* Dialog::fromWindowId(uint32_t windowId) {
+    for (Dialog* dialog : liveDialogs()) {
+        if (dialog->windowId_ == windowId) {
+            return dialog;
+        }
+    }
+    return nullptr;
+}
+
+bool Dialog::isLive(const Dialog* dialog) {
+    if (dialog == nullptr) {
+        return false;
+    }
+    const auto& live = liveDialogs();
+    return std::find(live.begin(), live.end(), dialog) != live.end();
+}
+
+const std::vector<Dialog*>& Dialog::all() {
+    return liveDialogs();
+}
+
+// ---------------------------------------------------------------- the procedure
+
+bool Dialog::callProcedure(const Message& message) {
+    if (destroyed_ || !procedure_) {
+        return false;
+    }
+    ++callDepth_;
+    bool handled = procedure_(*this, message);
+    --callDepth_;
+    return handled;
+}
+
+void Dialog::notify(const ComboBox& control, uint16_t code) {
+    Message command;
+    command.type = MessageType::Command;
+    command.dialog = this;
+    command.wParam = makeCommand(static_cast<uint16_t>(control.id()), code);
+    command.lParam = reinterpret_cast<intptr_t>(&control);
+    callProcedure(command);
+}
+
+bool Dialog::dispatch(const Message& message) {
+    if (destroyed_) {
+        return false;
+    }
+    switch (message.type) {
+        case MessageType::Paint: {
+            bool handled = callProcedure(message);
+            if (destroyed_) {
+                return handled;
+            }
+            if (painting_) {
+                endPaint();
+            }
+            if (invalid_) {
+                // The procedure did not paint: validate anyway, or Paint would come back for ever.
+                if (erase_) {
+                    fillCanvas(kDialogFace);
+                    erase_ = false;
+                }
+                invalid_ = false;
+                needsPresent_ = true;
+            }
+            if (needsPresent_) {
+                present();  // endPaint has shown it already when the procedure painted
+            }
+            return handled;
+        }
+        case MessageType::KeyDown: {
+            bool handled = callProcedure(message);
+            // Alt+F4 is the window menu's close command.
+            if (!handled && !destroyed_ && (style_ & kStyleSystemMenu) != 0 && message.wParam == Key::F4 &&
+                (message.lParam & kModifierAlt) != 0) {
+                Message close;
+                close.type = MessageType::Close;
+                close.dialog = this;
+                close.time = message.time;
+                callProcedure(close);
+            }
+            return handled;
+        }
+        default:
+            return callProcedure(message);
+    }
+}
+
+// ---------------------------------------------------------------- window
+
+void Dialog::show() {
+    if (destroyed_) {
+        return;
+    }
+    SDL_ShowWindow(window_);
+    visible_ = true;
+    present();
+}
+
+void Dialog::hide() {
+    if (destroyed_) {
+        return;
+    }
+    SDL_HideWindow(window_);
+    visible_ = false;
+    if (ComboBox* list = openList()) {
+        list->closeQuietly();
+    }
+}
+
+void Dialog::update() {
+    if (destroyed_ || !visible_) {
+        return;
+    }
+    if (invalid_) {
+        Message paint;
+        paint.type = MessageType::Paint;
+        paint.dialog = this;
+        dispatch(paint);
+    } else if (needsPresent_) {
+        present();
+    }
+}
+
+void Dialog::bringToFront() {
+    if (!destroyed_) {
+        SDL_RaiseWindow(window_);
+    }
+}
+
+void Dialog::invalidate(bool erase) {
+    invalid_ = true;
+    erase_ = erase_ || erase;
+}
+
+void Dialog::redraw() {
+    invalidate(false);
+    update();
+}
+
+void Dialog::onFocusChange(bool active) {
+    active_ = active;
+    if (!active) {
+        if (ComboBox* list = openList()) {
+            list->showDropDown(false);
+        }
+    }
+    needsPresent_ = true;
+}
+
+void Dialog::resetInput() {
+    capture_ = 0;
+    for (auto& control : controls_) {
+        control->resetInput();
+    }
+}
+
+// ---------------------------------------------------------------- painting
+
+void Dialog::fillCanvas(uint32_t rgb) {
+    SDL_FillRect(canvas_, nullptr,
+                 SDL_MapRGB(canvas_->format, (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
+}
+
+bool Dialog::beginPaint() {
+    if (destroyed_) {
+        return false;
+    }
+    if (erase_) {
+        fillCanvas(kDialogFace);
+        erase_ = false;
+    }
+    invalid_ = false;
+    painting_ = true;
+    return true;
+}
+
+bool Dialog::blit(const Bitmap& bitmap, int x, int y) {
+    return blit(x, y, bitmap.width(), bitmap.height(), bitmap, 0, 0);
+}
+
+bool Dialog::blit(int x, int y, int width, int height, const Bitmap& bitmap, int sourceX, int sourceY) {
+    if (!painting_ || destroyed_) {
+        return false;
+    }
+    // Clip the rectangle to the source bitmap and to the client area, moving both corners together.
+    long long left = 0;
+    long long top = 0;
+    long long right = width;
+    long long bottom = height;
+    left = std::max(left, std::max(-static_cast<long long>(sourceX), -static_cast<long long>(x)));
+    top = std::max(top, std::max(-static_cast<long long>(sourceY), -static_cast<long long>(y)));
+    right = std::min(right, std::min(static_cast<long long>(bitmap.width()) - sourceX,
+                                     static_cast<long long>(width_) - x));
+    bottom = std::min(bottom, std::min(static_cast<long long>(bitmap.height()) - sourceY,
+                                       static_cast<long long>(height_) - y));
+    if (right <= left || bottom <= top) {
+        return true;  // nothing visible to copy
+    }
+    size_t rowBytes = static_cast<size_t>(right - left) * 4u;
+    auto* base = static_cast<uint8_t*>(canvas_->pixels);
+    for (long long row = top; row < bottom; ++row) {
+        const uint32_t* source = bitmap.pictureRow(static_cast<int>(sourceY + row)) + (sourceX + left);
+        uint8_t* target = base + static_cast<size_t>(y + row) * static_cast<size_t>(canvas_->pitch) +
+                          static_cast<size_t>(x + left) * 4u;
+        std::memcpy(target, source, rowBytes);
+    }
+    return true;
+}
+
+void Dialog::endPaint() {
+    if (!painting_) {
+        return;
+    }
+    painting_ = false;
+    present();
+}
+
+void Dialog::compose() {
+    SDL_BlitSurface(canvas_, nullptr, composed_, nullptr);
+    ComboBox* open = nullptr;
+    for (auto& control : controls_) {
+        control->drawField(composed_, *font_, control->id() == focus_, active_);
+        if (control->isDroppedDown()) {
+            open = control.get();
+        }
+    }
+    if (open != nullptr) {
+        open->drawList(composed_, *font_);  // over every other control
+    }
+}
+
+void Dialog::present() {
+    if (destroyed_) {
+        return;
+    }
+    compose();
+    needsPresent_ = false;
+    if (!visible_) {
+        return;
+    }
+    SDL_Surface* screen = SDL_GetWindowSurface(window_);
+    if (screen != nullptr) {
+        SDL_BlitSurface(composed_, nullptr, screen, nullptr);
+        SDL_UpdateWindowSurface(window_);
+    }
+}
+
+std::vector<uint32_t> Dialog::capture() {
+    std::vector<uint32_t> pixels;
+    if (destroyed_) {
+        return pixels;
+    }
+    present();
+    SDL_Surface* source = composed_;
+    SDL_Surface* converted = nullptr;
+    if (visible_) {
+        SDL_Surface* screen = SDL_GetWindowSurface(window_);
+        if (screen != nullptr && screen->w == width_ && screen->h == height_) {
+            // Read what reached the window, in the dialog's own format.
+            converted = SDL_ConvertSurfaceFormat(screen, SDL_PIXELFORMAT_RGB888, 0);
+            if (converted != nullptr) {
+                source = converted;
+            }
+        }
+    }
+    pixels.resize(static_cast<size_t>(width_) * static_cast<size_t>(height_));
+    for (int row = 0; row < height_; ++row) {
+        const auto* line =
+            static_cast<const uint8_t*>(source->pixels) + static_cast<size_t>(row) * source->pitch;
+        for (int column = 0; column < width_; ++column) {
+            uint32_t word;
+            std::memcpy(&word, line + static_cast<size_t>(column) * 4u, 4);
+            pixels[static_cast<size_t>(row) * width_ + column] = word & 0x00FFFFFFu;
+        }
+    }
+    if (converted != nullptr) {
+        SDL_FreeSurface(converted);
+    }
+    return pixels;
+}
+
+// ---------------------------------------------------------------- controls and focus
+
+ComboBox* Dialog::comboBox(int id) {
+    for (auto& control : controls_) {
+        if (control->id() == id) {
+            return control.get();
+        }
+    }
+    return nullptr;
+}
+
+ComboBox* Dialog::openList() {
+    for (auto& control : controls_) {
+        if (control->isDroppedDown()) {
+            return control.get();
+        }
+    }
+    return nullptr;
+}
+
+int Dialog::mouseTarget(int x, int y) const {
+    if (capture_ != 0) {
+        return capture_;
+    }
+    for (const auto& control : controls_) {
+        if (control->isDroppedDown()) {
+            return control->id();  // an open list sees every click, to close itself on one elsewhere
+        }
+    }
+    for (const auto& control : controls_) {
+        if (control->isVisible() && control->fieldRect().contains(x, y)) {
+            return control->id();
+        }
+    }
+    return 0;
+}
+
+bool Dialog::setFocus(int id) {
+    ComboBox* control = comboBox(id);
+    if (control == nullptr || !control->isVisible() || destroyed_) {
+        return false;
+    }
+    if (focus_ != id) {
+        ComboBox* open = openList();
+        if (open != nullptr && open != control) {
+            open->closeQuietly();
+        }
+        focus_ = id;
+        needsPresent_ = true;
+    }
+    return true;
+}
+
+void Dialog::cycleFocus(bool backwards) {
+    if (ComboBox* open = openList()) {
+        open->handleKey(Key::Return, 0);  // Tab keeps the entry under the keyboard cursor, like Enter
+        if (destroyed_) {
+            return;
+        }
+    }
+    int count = controlCount();
+    int current = -1;
+    for (int i = 0; i < count; ++i) {
+        if (controls_[static_cast<size_t>(i)]->id() == focus_) {
+            current = i;
+        }
+    }
+    for (int step = 1; step <= count; ++step) {
+        int index = current < 0 ? (backwards ? count - step : step - 1)
+                                : ((current + (backwards ? -step : step)) % count + count) % count;
+        ComboBox* candidate = controls_[static_cast<size_t>(index)].get();
+        if (candidate->isVisible() && candidate->isTabStop()) {
+            if (candidate->id() != focus_) {
+                focus_ = candidate->id();
+                needsPresent_ = true;
+            }
+            return;
+        }
+    }
+    if (focus_ != 0) {
+        ComboBox* focused = comboBox(focus_);
+        if (focused == nullptr || !focused->isVisible()) {
+            focus_ = 0;
+            needsPresent_ = true;
+        }
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,99 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The primary graphics adapter: what it can do and which display modes it offers.
+//
+// The launcher asks four questions (simultaneous render targets, 32-bit float render-target textures,
+// two-sided stencil, pixel shader version) and lists the display modes of the primary display. The host
+// answers them from a hidden OpenGL context: the draw buffers for the render targets, a complete
+// framebuffer with an R32F texture for the float targets, OpenGL 2.0 or the two-sided stencil extension,
+// and the shading language version for the pixel shader (3.0 for GLSL 1.30 and later, 2.0 for older
+// GLSL). The answers are taken once, when the adapter is created; the object holds no host resources.
+namespace platform {
+
+// Display and texture format codes, with the values of the graphics interface the launcher was written
+// for.
+constexpr uint32_t kFormatUnknown = 0;
+constexpr uint32_t kFormatR8G8B8 = 20;
+constexpr uint32_t kFormatA8R8G8B8 = 21;
+constexpr uint32_t kFormatX8R8G8B8 = 22;
+constexpr uint32_t kFormatR5G6B5 = 23;
+constexpr uint32_t kFormatX1R5G5B5 = 24;
+constexpr uint32_t kFormatA2R10G10B10 = 35;
+
+// Pixel shader versions as the launcher compares them (0xFFFF0000 | major << 8 | minor).
+constexpr uint32_t kPixelShader2 = 0xFFFF0200;
+constexpr uint32_t kPixelShader3 = 0xFFFF0300;
+
+// One display mode, 16 bytes like the record the launcher keeps.
+struct DisplayMode {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t refreshRate = 0;  // Hz; 0 when the host does not say
+    uint32_t format = kFormatUnknown;
+};
+static_assert(sizeof(DisplayMode) == 16, "a display mode is 16 bytes");
+
+// The four answers.
+struct AdapterCapabilities {
+    uint32_t simultaneousRenderTargets = 1;
+    bool floatRenderTargetTexture = false;  // 32-bit float (R32F) textures usable as render targets
+    bool twoSidedStencil = false;
+    uint32_t pixelShaderVersion = 0;  // 0: no pixel shaders
+};
+
+class GraphicsAdapter {
+  public:
+    GraphicsAdapter(const AdapterCapabilities& capabilities, std::vector<DisplayMode> modes)
+        : capabilities_(capabilities), modes_(std::move(modes)) {}
+
+    uint32_t simultaneousRenderTargets() const { return capabilities_.simultaneousRenderTargets; }
+    bool supportsFloatRenderTargetTexture() const { return capabilities_.floatRenderTargetTexture; }
+    bool supportsTwoSidedStencil() const { return capabilities_.twoSidedStencil; }
+    uint32_t pixelShaderVersion() const { return capabilities_.pixelShaderVersion; }
+    const AdapterCapabilities& capabilities() const { return capabilities_; }
+
+    // The modes of the primary display in the given format, in the host's order.
+    uint32_t modeCount(uint32_t format) const;
+    // Mode `index` of that list; false (and out untouched) for an index beyond it.
+    bool mode(uint32_t format, uint32_t index, DisplayMode& out) const;
+    // Every mode, whatever its format.
+    const std::vector<DisplayMode>& allModes() const { return modes_; }
+
+  private:
+    AdapterCapabilities capabilities_;
+    std::vector<DisplayMode> modes_;
+};
+
+// The primary adapter, or null when the host has no graphics (no display, or no OpenGL).
+std::unique_ptr<GraphicsAdapter> createGraphicsAdapter();
+
+// Replaces the host query, for tests and for machines where another source knows better. An empty
+// function restores the host query. Returns the one it replaces (empty for the host's).
+using GraphicsAdapterFactory = std::function<std::unique_ptr<GraphicsAdapter>()>;
+GraphicsAdapterFactory setGraphicsAdapterFactory(GraphicsAdapterFactory factory);
+
+// What the OpenGL context reported; the host's answers are derived from it by capabilitiesFromOpenGl.
+struct OpenGlFacts {
+    int versionMajor = 0;  // GL_VERSION
+    int versionMinor = 0;
+    int shadingMajor = -1;  // GL_SHADING_LANGUAGE_VERSION; -1 when there is none
+    int shadingMinor = 0;
+    int maxDrawBuffers = 0;                 // GL_MAX_DRAW_BUFFERS; 0 when the query is not available
+    bool r32fRenderTargetComplete = false;  // a framebuffer with an R32F colour texture was complete
+    bool stencilTwoSideExtension = false;   // GL_EXT_stencil_two_side (or GL_ATI_separate_stencil)
+};
+AdapterCapabilities capabilitiesFromOpenGl(const OpenGlFacts& facts);
+
+// Parses the leading "major.minor" of an OpenGL version text (also "OpenGL ES 3.2 ..."); false when
+// there is none.
+bool parseGlVersion(const char* text, int& major, int& minor);
+
+// The format code for an SDL pixel format of a display mode.
+uint32_t formatFromHostPixelFormat(uint32_t sdlPixelFormat);
+
+}  // namespace platform

@@ -1,0 +1,211 @@
+#include "platform/Process.h"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/UserFolder.h"
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+std::atomic<Shell*> installedShell{nullptr};
+
+HostShell& hostShell() {
+    static HostShell instance;
+    return instance;
+}
+
+// Spawns argv[0] with a clean signal state and without the parent's descriptors beyond the standard three
+// (the started program inherits no handles). Returns the pid, or -1.
+pid_t spawn(const std::vector<std::string>& arguments, bool searchPath) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t all;
+    sigset_t none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    pid_t pid = -1;
+    int result = searchPath ? posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ)
+                            : posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return result == 0 ? pid : -1;
+}
+
+int waitFor(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+    if (WIFEXITED(status)) {
+        return WEXITSTATUS(status);
+    }
+    if (WIFSIGNALED(status)) {
+        return 128 + WTERMSIG(status);
+    }
+    return -1;
+}
+
+bool executableInPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string folders = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= folders.size()) {
+        size_t end = folders.find(':', start);
+        if (end == std::string::npos) {
+            end = folders.size();
+        }
+        std::string folder = folders.substr(start, end - start);
+        std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+}  // namespace
+
+Shell& shell() {
+    Shell* installed = installedShell.load();
+    return installed != nullptr ? *installed : hostShell();
+}
+
+Shell* setShell(Shell* replacement) {
+    return installedShell.exchange(replacement);
+}
+
+int startFileAndWait(const std::string& file) {
+    return shell().startFileAndWait(file);
+}
+bool startCommandLine(const std::string& commandLine) {
+    return shell().startCommandLine(commandLine);
+}
+bool htmlOpenCommand(std::string& command) {
+    return shell().htmlOpenCommand(command);
+}
+
+std::vector<std::string> splitCommandLine(std::string_view line) {
+    std::vector<std::string> arguments;
+    std::string current;
+    bool started = false;  // an argument is under way (it may be empty: "")
+    bool quoted = false;
+    size_t i = 0;
+    while (i < line.size()) {
+        char c = line[i];
+        if (!quoted && (c == ' ' || c == '\t' || c == '\n' || c == '\r')) {
+            if (started) {
+                arguments.push_back(current);
+                current.clear();
+                started = false;
+            }
+            ++i;
+            continue;
+        }
+        started = true;
+        if (c == '\\') {
+            size_t count = 0;
+            while (i < line.size() && line[i] == '\\') {
+                ++count;
+                ++i;
+            }
+            if (i < line.size() && line[i] == '"') {
+                current.append(count / 2, '\\');
+                if (count % 2 == 1) {
+                    current.push_back('"');
+                    ++i;
+                }
+                // With an even count the quote is handled as a quote by the next round.
+            } else {
+                current.append(count, '\\');
+            }
+            continue;
+        }
+        if (c == '"') {
+            if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
+                current.push_back('"');  // "" inside quotes is a literal quote
+                i += 2;
+                continue;
+            }
+            quoted = !quoted;
+            ++i;
+            continue;
+        }
+        current.push_back(c);
+        ++i;
+    }
+    if (started) {
+        arguments.push_back(current);
+    }
+    return arguments;
+}
+
+int HostShell::startFileAndWait(const std::string& file) {
+    std::string path = hostPath(file);
+    if (path.empty()) {
+        return -1;
+    }
+    if (path.find('/') == std::string::npos) {
+        path = "./" + path;  // the current directory, never a search of PATH
+    }
+    pid_t pid = spawn({path}, false);
+    if (pid < 0) {
+        return -1;
+    }
+    return waitFor(pid);
+}
+
+bool HostShell::startCommandLine(const std::string& commandLine) {
+    std::vector<std::string> arguments = splitCommandLine(commandLine);
+    if (arguments.empty() || arguments[0].empty()) {
+        return false;
+    }
+    pid_t pid = spawn(arguments, arguments[0].find('/') == std::string::npos);
+    if (pid < 0) {
+        return false;
+    }
+    // Not waited for, but reaped when it ends, so it does not linger as a zombie.
+    try {
+        std::thread([pid] { waitFor(pid); }).detach();
+    } catch (...) {
+        // No thread to spare: the ended program stays a zombie until this process ends.
+    }
+    return true;
+}
+
+bool HostShell::htmlOpenCommand(std::string& command) {
+    if (!executableInPath("xdg-open")) {
+        return false;
+    }
+    command = "xdg-open";
+    return true;
+}
+
+}  // namespace platform

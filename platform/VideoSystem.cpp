@@ -1,0 +1,50 @@
+#include "platform/VideoSystem.h"
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+
+#include <cstdio>
+#include <mutex>
+
+namespace platform::video {
+namespace {
+
+std::mutex startMutex;
+bool started = false;
+
+}  // namespace
+
+// Once started, video stays up until the process ends: starting it again costs a new display connection,
+// and the libraries it loads (the X client libraries, D-Bus) are not made to be unloaded while their
+// allocations are still referenced.
+bool acquire() {
+    std::lock_guard<std::mutex> lock(startMutex);
+    if (started) {
+        return true;
+    }
+    // The programs end their loops themselves: closing the last window must not also post a quit event,
+    // and the first click on an inactive window must reach it, as on the desktop the programs come from.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "platform: no video: %s\n", SDL_GetError());
+        return false;
+    }
+    if (TTF_Init() != 0) {
+        std::fprintf(stderr, "platform: no font engine: %s\n", TTF_GetError());
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    started = true;
+    return true;
+}
+
+void release() {}
+
+bool running() {
+    return SDL_WasInit(SDL_INIT_VIDEO) != 0;
+}
+
+}  // namespace platform::video
