@@ -8,8 +8,10 @@ packages=(
   build-essential cmake ninja-build pkg-config
   # libraries
   zlib1g-dev libpng-dev libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core libsquish-dev
+  # the command that opens web pages in the user's browser
+  xdg-utils
   # tests, including the end-to-end runs in a virtual X server
-  libgtest-dev libgmock-dev xvfb xauth xdotool x11-utils imagemagick openbox
+  libgtest-dev libgmock-dev locales xvfb xauth xdotool x11-utils imagemagick openbox
   # benchmarks and the peers they are measured against
   libbenchmark-dev libphysfs-dev libpugixml-dev
   # fuzzing (libFuzzer and the sanitizer runtimes)

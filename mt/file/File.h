@@ -18,6 +18,24 @@ enum SeekOrigin : int32_t {
     ORIGIN_CURRENT = 3,
 };
 
+// The position that seek(offset, origin) aims at in a file standing at position with size bytes of data;
+// false for an unknown origin.
+inline bool seekTarget(int32_t offset, int32_t origin, int64_t position, int64_t size, int64_t& target) {
+    switch (origin) {
+        case ORIGIN_START:
+            target = offset;
+            return true;
+        case ORIGIN_END:
+            target = size + offset;
+            return true;
+        case ORIGIN_CURRENT:
+            target = position + offset;
+            return true;
+        default:
+            return false;
+    }
+}
+
 // Operation codes passed to FileErrorHandler::onFileEvent.
 enum FileEvent : int32_t {
     FILE_EVENT_OPEN = 0,

@@ -277,10 +277,8 @@ bool FileManagerImpl::unmountArchive(const String& mountName) {
             }
         }
     }
-    if (!removed)
-        return false;
-    removed->archive->close();
-    return true;
+    // The archive closes when the last lookup that may still be using it lets go of it.
+    return removed != nullptr;
 }
 
 PackArchive* FileManagerImpl::getArchive(const String& mountName) {
@@ -377,8 +375,9 @@ File* FileManagerImpl::resolve(const String& path, int32_t mode, const String& r
             }
         } else if (mode == OPEN_READ) {
             String member = drive.isEmpty() ? name : tail(name, drive.length() + 2);
-            std::vector<std::shared_ptr<MountPoint>> snapshot = mountsSnapshot();
-            for (auto mount = snapshot.rbegin(); mount != snapshot.rend() && !file; ++mount) {
+            // Finding a member never calls back into the manager, so the lock can be held throughout.
+            std::shared_lock lock(mountsLock);
+            for (auto mount = mounts.rbegin(); mount != mounts.rend() && !file; ++mount) {
                 if (!searchAll && !(*mount)->name.matchesPattern(drive))
                     continue;
                 file = (*mount)->archive->find(member);
@@ -490,9 +489,20 @@ bool FileManagerImpl::listDirectory(const String& path, XmlElement* root, bool r
 
 // ---- request queue ----
 
-void FileManagerImpl::enqueue(FileRequest* request) {
-    if (request->callback)
-        request->callback->requestingThread = thread::currentThreadId();
+void FileManagerImpl::enqueue(int32_t type, File* file, FileOperationCallback* callback, void* buffer,
+                              int32_t size) {
+    auto* request = new (std::nothrow) FileRequest;
+    if (!request)
+        return;
+    request->type = type;
+    request->file = file;
+    request->size = size;
+    request->buffer = buffer;
+    request->callback = callback;
+    if (type == 2)
+        request->waiter = dynamic_cast<WaitingCallback*>(callback);
+    if (callback)
+        callback->requestingThread = thread::currentThreadId();
     {
         thread::MutexLock lock(queueLock.get());
         requestQueue.push_back(request);
@@ -502,38 +512,16 @@ void FileManagerImpl::enqueue(FileRequest* request) {
 }
 
 void FileManagerImpl::queueCallback(FileOperationCallback* callback) {
-    auto* request = new (std::nothrow) FileRequest;
-    if (!request)
-        return;
-    request->type = 2;
-    request->callback = callback;
-    request->waiter = dynamic_cast<WaitingCallback*>(callback);
-    enqueue(request);
+    enqueue(2, nullptr, callback, nullptr, 0);
 }
 
 void FileManagerImpl::queueRead(File* file, FileOperationCallback* callback, void* buffer, int32_t size) {
-    auto* request = new (std::nothrow) FileRequest;
-    if (!request)
-        return;
-    request->type = 0;
-    request->file = file;
-    request->size = size;
-    request->buffer = buffer;
-    request->callback = callback;
-    enqueue(request);
+    enqueue(0, file, callback, buffer, size);
 }
 
 void FileManagerImpl::queueWrite(File* file, FileOperationCallback* callback, const void* buffer,
                                  int32_t size) {
-    auto* request = new (std::nothrow) FileRequest;
-    if (!request)
-        return;
-    request->type = 1;
-    request->file = file;
-    request->size = size;
-    request->buffer = const_cast<void*>(buffer);
-    request->callback = callback;
-    enqueue(request);
+    enqueue(1, file, callback, const_cast<void*>(buffer), size);
 }
 
 int FileManagerImpl::run() {

@@ -121,7 +121,8 @@ class FileManagerImpl : public FileManager, private thread::Runnable {
 
     int run() override;
     void processQueue();
-    void enqueue(FileRequest* request);
+    // Queues a request of the type (0 read, 1 write, 2 callback only).
+    void enqueue(int32_t type, File* file, FileOperationCallback* callback, void* buffer, int32_t size);
     // Withdraws the queued request of callback without asking it; false when it is not queued.
     bool withdraw(FileOperationCallback* callback);
     File* resolve(const String& path, int32_t mode, const String& root, bool forWorker);

@@ -4,12 +4,24 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "mt/file/PackStorage.h"
 
 namespace mt::file {
 
 namespace {
+
+constexpr int32_t ZLIB_HEADER_SIZE = 2;
+
+// The header of a zlib stream: deflate with a window of at most 32 KiB, no preset dictionary, check bits
+// right.
+bool zlibHeaderValid(const uint8_t* header) {
+    return (header[0] & 0x0F) == Z_DEFLATED && (header[0] >> 4) <= 7 && (header[1] & 0x20) == 0 &&
+           ((header[0] << 8) | header[1]) % 31 == 0;
+}
+
 uint8_t* allocateContent(int32_t size) {
     void* memory = nullptr;
     // At least one cache line, so that an empty member still has a buffer.
@@ -44,17 +56,32 @@ bool FilePackFile::init() {
         return true;
     if (!(entry.flags & PACK_FLAG_COMPRESSED) || (entry.flags & PACK_FLAG_UNREADABLE_VARIANT))
         return false;
-    content = allocateContent(entry.size);
-    if (!content)
-        return false;
     inflater.zalloc = Z_NULL;
     inflater.zfree = Z_NULL;
     inflater.opaque = Z_NULL;
     inflater.next_in = Z_NULL;
     inflater.avail_in = 0;
-    if (inflateInit(&inflater) != Z_OK)
+    // The stream's two header bytes are checked here and its checksum is left unchecked: the bytes are
+    // delivered as they are inflated, so a checksum that fails at the end could not take them back.
+    if (inflateInit2(&inflater, -MAX_WBITS) != Z_OK)
         return false;
     inflaterReady = true;
+    return true;
+}
+
+bool FilePackFile::keepWholeOutput() {
+    if (content)
+        return true;
+    content = allocateContent(entry.size);
+    if (!content)
+        return false;
+    if (inflater.total_out > 0) {
+        // The output so far went to the callers: inflate again from the start, into the buffer this time.
+        inflateReset(&inflater);
+        inflater.avail_in = 0;
+        consumed = 0;  // the header is checked again
+        inflateFinished = false;
+    }
     inflater.next_out = content;
     inflater.avail_out = static_cast<uInt>(entry.size);
     return true;
@@ -83,27 +110,96 @@ int32_t FilePackFile::readDirect(uint8_t* dst, int32_t n) {
     return done;
 }
 
-int32_t FilePackFile::readCompressed(uint8_t* dst, int32_t n) {
-    while (!inflateFinished && static_cast<int64_t>(inflater.total_out) - position < n) {
+bool FilePackFile::checkHeader() {
+    if (consumed >= ZLIB_HEADER_SIZE)
+        return true;
+    uint8_t header[ZLIB_HEADER_SIZE];
+    if (storage->readAt(entry.offset, header, ZLIB_HEADER_SIZE, entry.storedSize) != ZLIB_HEADER_SIZE ||
+        !zlibHeaderValid(header)) {
+        inflateFinished = true;
+        return false;
+    }
+    consumed = ZLIB_HEADER_SIZE;
+    return true;
+}
+
+bool FilePackFile::inflateUntil(int64_t wanted) {
+    if (!inflateFinished)
+        checkHeader();
+    while (!inflateFinished && static_cast<int64_t>(inflater.total_out) < wanted) {
         if (inflater.avail_in == 0) {
             int32_t left = entry.storedSize - consumed;
-            if (left <= 0) {
-                inflateFinished = true;
-                break;
-            }
-            int32_t chunk = std::min(INPUT_CHUNK, left);
-            int32_t got = storage->readAt(static_cast<int64_t>(entry.offset) + consumed, input, chunk, left);
-            if (got <= 0) {
+            int32_t got = 0;
+            const uint8_t* bytes =
+                left > 0 ? storage->view(static_cast<int64_t>(entry.offset) + consumed, left, left, got)
+                         : nullptr;
+            if (!bytes || got <= 0) {
                 inflateFinished = true;
                 break;
             }
             consumed += got;
-            inflater.next_in = input;
+            inflater.next_in = const_cast<uint8_t*>(bytes);
             inflater.avail_in = static_cast<uInt>(got);
         } else if (inflate(&inflater, Z_SYNC_FLUSH) != Z_OK) {
             inflateFinished = true;
         }
     }
+    // The window the input came from may move before the next read: unused input is given back.
+    consumed -= static_cast<int32_t>(inflater.avail_in);
+    inflater.next_in = Z_NULL;
+    inflater.avail_in = 0;
+    return static_cast<int64_t>(inflater.total_out) >= wanted;
+}
+
+bool FilePackFile::inflateWhole(uint8_t* dst) {
+    // All stored bytes in one inflate call that may finish the stream: no sliding window is kept and nothing
+    // is copied twice. The bytes come straight from the window when it holds them all.
+    std::unique_ptr<uint8_t[]> copy;
+    int32_t got = 0;
+    const uint8_t* stored = storage->view(entry.offset, entry.storedSize, entry.storedSize, got);
+    if (got < entry.storedSize) {
+        copy.reset(new (std::nothrow) uint8_t[static_cast<size_t>(entry.storedSize)]);
+        if (!copy)
+            return false;
+        got = storage->readAt(entry.offset, copy.get(), entry.storedSize, entry.storedSize);
+        stored = copy.get();
+    }
+    inflateFinished = true;
+    if (got < ZLIB_HEADER_SIZE || !zlibHeaderValid(stored))
+        return true;
+    inflater.next_in = const_cast<uint8_t*>(stored) + ZLIB_HEADER_SIZE;
+    inflater.avail_in = static_cast<uInt>(got - ZLIB_HEADER_SIZE);
+    inflater.next_out = dst;
+    inflater.avail_out = static_cast<uInt>(entry.size);
+    inflate(&inflater, Z_FINISH);
+    consumed = got - static_cast<int32_t>(inflater.avail_in);
+    inflater.next_in = Z_NULL;
+    inflater.avail_in = 0;
+    inflater.next_out = Z_NULL;
+    inflater.avail_out = 0;
+    return true;
+}
+
+int32_t FilePackFile::readCompressed(uint8_t* dst, int32_t n) {
+    if (!content && inflater.total_out == 0 && position == 0 && n == entry.size && inflateWhole(dst)) {
+        position = static_cast<int32_t>(inflater.total_out);
+        return position;
+    }
+    if (!content && position == static_cast<int64_t>(inflater.total_out)) {
+        // Reading on from where inflation stands: straight into the caller's memory, no copy and no buffer.
+        // The whole output is kept only once the reader moves elsewhere.
+        inflater.next_out = dst;
+        inflater.avail_out = static_cast<uInt>(n);
+        inflateUntil(static_cast<int64_t>(position) + n);
+        int32_t count = static_cast<int32_t>(static_cast<int64_t>(inflater.total_out) - position);
+        inflater.next_out = Z_NULL;
+        inflater.avail_out = 0;
+        position += count;
+        return count;
+    }
+    if (!keepWholeOutput())
+        return 0;
+    inflateUntil(static_cast<int64_t>(position) + n);
     int64_t ready = static_cast<int64_t>(inflater.total_out) - position;
     int32_t count = static_cast<int32_t>(std::clamp<int64_t>(ready, 0, n));
     if (count > 0)
@@ -119,19 +215,8 @@ uint8_t FilePackFile::readByte() {
 
 bool FilePackFile::seek(int32_t offset, int32_t origin) {
     int64_t target;
-    switch (origin) {
-        case ORIGIN_START:
-            target = offset;
-            break;
-        case ORIGIN_END:
-            target = static_cast<int64_t>(entry.size) + offset;
-            break;
-        case ORIGIN_CURRENT:
-            target = static_cast<int64_t>(position) + offset;
-            break;
-        default:
-            return true;  // any other origin leaves the position
-    }
+    if (!seekTarget(offset, origin, position, entry.size, target))
+        return true;  // other origins leave it
     if (target < 0)
         return false;
     position = static_cast<int32_t>(std::min<int64_t>(target, entry.size));

@@ -12,13 +12,12 @@ namespace mt::file {
 class PackStorage;
 
 // A read-only file over one member of a pack archive. A plain member is read through the archive's per-thread
-// window (or from memory after preload); a compressed one is inflated lazily into a buffer that holds the
-// whole member, so seeking back costs nothing and seeking forward inflates on the next read. Damaged data
-// gives short reads, never more than the member's recorded size.
+// window (or from memory after preload). A compressed one is inflated lazily, only as far as reads require:
+// read from start to end, it inflates straight into the caller's memory; once the reader seeks, the whole
+// output is kept in a buffer, so seeking back costs nothing and seeking forward inflates on the next read.
+// Damaged data gives short reads, never more than the member's recorded size.
 class FilePackFile : public File {
   public:
-    static constexpr int32_t INPUT_CHUNK = 1024;
-
     FilePackFile(std::shared_ptr<PackStorage> storage, const PackEntry& entry);
     ~FilePackFile() override;
 
@@ -44,14 +43,25 @@ class FilePackFile : public File {
   private:
     int32_t readDirect(uint8_t* dst, int32_t n);
     int32_t readCompressed(uint8_t* dst, int32_t n);
+    // Checks the stream's header once and steps over it; false (and the member ends) when it is not valid.
+    bool checkHeader();
+    // Inflates until the output reaches wanted bytes or the data ends; true when it reached them.
+    bool inflateUntil(int64_t wanted);
+    // Reads all stored bytes and inflates them into dst in one call (a whole member read at once); false when
+    // that could not start, leaving everything as it was.
+    bool inflateWhole(uint8_t* dst);
+    // Switches a compressed member to keeping its whole output in content; false without memory.
+    bool keepWholeOutput();
 
     std::shared_ptr<PackStorage> storage;
     PackEntry entry;
-    // Compressed members: the whole inflated member. Plain members: preloaded bytes of the member from
-    // contentStart on.
+    // Compressed members: the whole inflated output, once kept (null before). Plain members: preloaded bytes
+    // of the member from contentStart on.
     uint8_t* content;
     int32_t position;
-    // Compressed members: compressed bytes given to the inflater so far.
+    // Compressed members: compressed bytes given to the inflater so far. The inflater takes its input
+    // straight from the archive's per-thread window, as much as the window holds, and gives back what it did
+    // not use before a read returns, since the window may move before the next one.
     int32_t consumed;
     int32_t contentStart;
     int32_t contentLength;
@@ -60,7 +70,6 @@ class FilePackFile : public File {
     // The inflater reached the end of the stream, an error, or the end of the stored bytes.
     bool inflateFinished;
     z_stream inflater;
-    alignas(64) uint8_t input[INPUT_CHUNK];
 };
 
 }  // namespace mt::file

@@ -165,29 +165,15 @@ int32_t FileWin::getSize() {
 bool FileWin::seek(int32_t offset, int32_t origin) {
     if (!handle)
         return false;
+    int64_t size = origin == ORIGIN_END ? platform::hostFileSize(handle) - headerSize : 0;
     int64_t target;
-    switch (origin) {
-        case ORIGIN_START:
-            target = static_cast<int64_t>(offset) + headerSize;
-            break;
-        case ORIGIN_END: {
-            int64_t size = platform::hostFileSize(handle);
-            if (size < 0)
-                return false;
-            target = size + offset;
-            break;
-        }
-        case ORIGIN_CURRENT:
-            target = static_cast<int64_t>(position) + headerSize + offset;
-            break;
-        default:
-            return false;
-    }
-    if (target < headerSize || target - headerSize > INT32_MAX)
+    if (!seekTarget(offset, origin, position, size, target))
         return false;
-    if (!platform::hostFileSeek(handle, target, platform::HOST_SEEK_START))
+    if (target < 0 || target > INT32_MAX)
         return false;
-    position = static_cast<int32_t>(target - headerSize);
+    if (!platform::hostFileSeek(handle, target + headerSize, platform::HOST_SEEK_START))
+        return false;
+    position = static_cast<int32_t>(target);
     return true;
 }
 

@@ -19,7 +19,7 @@ constexpr uint32_t SCRAMBLE_MARKER = 0xDEADBEEFu;
 // key and position; position 0 always gives 0. Without a key the result is 0.
 uint8_t scrambleKeyByte(const uint8_t* key, int32_t length, int32_t position);
 
-// A file of the host file system (the host's files stand in for the original platform's). Its data may be
+// A file of the host file system, wrapping the host's files through platform/HostFile. Its data may be
 // scrambled: a file that starts with the marker stores each byte plus the key stream byte of its position.
 class FileWin : public File {
   public:

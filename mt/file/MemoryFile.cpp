@@ -73,21 +73,8 @@ bool MemoryFile::writeByte(uint8_t value) {
 
 bool MemoryFile::seek(int32_t offset, int32_t origin) {
     int64_t target;
-    switch (origin) {
-        case ORIGIN_START:
-            target = offset;
-            break;
-        case ORIGIN_END:
-            target = static_cast<int64_t>(size) + offset;
-            break;
-        case ORIGIN_CURRENT:
-            target = static_cast<int64_t>(position) + offset;
-            break;
-        default:
-            return false;
-    }
     // Any position is accepted, but it must stay representable.
-    if (target < INT32_MIN || target > INT32_MAX)
+    if (!seekTarget(offset, origin, position, size, target) || target < INT32_MIN || target > INT32_MAX)
         return false;
     position = static_cast<int32_t>(target);
     return true;

@@ -78,6 +78,28 @@ bool PackStorage::start() {
     return true;
 }
 
+bool PackStorage::moveTo(PackReader* reader, int64_t offset) {
+    if (offset > INT32_MAX)
+        return false;
+    if (offset != reader->filePosition) {
+        if (!reader->file->seek(static_cast<int32_t>(offset), ORIGIN_START))
+            return false;
+        reader->filePosition = offset;
+    }
+    return true;
+}
+
+bool PackStorage::fillWindow(PackReader* reader, int64_t offset, int32_t span) {
+    reader->windowLength = 0;
+    if (!moveTo(reader, offset))
+        return false;
+    int32_t got = std::max(reader->file->read(reader->window, span), 0);
+    reader->windowStart = offset;
+    reader->windowLength = got;
+    reader->filePosition += got;
+    return got > 0;
+}
+
 int32_t PackStorage::readAt(int64_t offset, void* dst, int32_t n, int32_t expectedMore) {
     if (!dst || n <= 0 || offset < 0)
         return 0;
@@ -85,7 +107,10 @@ int32_t PackStorage::readAt(int64_t offset, void* dst, int32_t n, int32_t expect
     if (!reader)
         return 0;
     auto* out = static_cast<uint8_t*>(dst);
-    int32_t span = std::clamp(expectedMore, 8192, PackReader::WINDOW_SIZE);
+    // Members read one after another (a scan of the archive) get the whole window.
+    int32_t span = offset == reader->lastEnd ? PackReader::WINDOW_SIZE
+                                             : std::clamp(expectedMore, 8192, PackReader::WINDOW_SIZE);
+    reader->lastEnd = offset + n;
     int32_t done = 0;
     if (offset >= reader->windowStart && offset < reader->windowStart + reader->windowLength) {
         int32_t inWindow = static_cast<int32_t>(reader->windowStart + reader->windowLength - offset);
@@ -96,27 +121,37 @@ int32_t PackStorage::readAt(int64_t offset, void* dst, int32_t n, int32_t expect
             return n;
         offset += k;
     }
-    if (offset > INT32_MAX)
-        return done;
-    if (offset != reader->filePosition) {
-        if (!reader->file->seek(static_cast<int32_t>(offset), ORIGIN_START))
-            return done;
-        reader->filePosition = offset;
-    }
     int32_t rest = n - done;
     if (rest >= span) {
+        // Large reads go straight into the caller's memory.
+        if (!moveTo(reader, offset))
+            return done;
         int32_t got = std::max(reader->file->read(out + done, rest), 0);
         reader->windowLength = 0;
         reader->filePosition += got;
         return done + got;
     }
-    int32_t got = std::max(reader->file->read(reader->window, span), 0);
-    reader->windowStart = offset;
-    reader->windowLength = got;
-    reader->filePosition += got;
-    int32_t k = std::min(rest, got);
+    if (!fillWindow(reader, offset, span))
+        return done;
+    int32_t k = std::min(rest, reader->windowLength);
     std::memcpy(out + done, reader->window, static_cast<size_t>(k));
     return done + k;
+}
+
+const uint8_t* PackStorage::view(int64_t offset, int32_t n, int32_t expectedMore, int32_t& available) {
+    available = 0;
+    if (n <= 0 || offset < 0)
+        return nullptr;
+    PackReader* reader = readerOfThisThread();
+    if (!reader)
+        return nullptr;
+    bool inWindow = offset >= reader->windowStart && offset < reader->windowStart + reader->windowLength;
+    if (!inWindow && !fillWindow(reader, offset, std::clamp(expectedMore, 8192, PackReader::WINDOW_SIZE))) {
+        return nullptr;
+    }
+    available =
+        static_cast<int32_t>(std::min<int64_t>(n, reader->windowStart + reader->windowLength - offset));
+    return reader->window + (offset - reader->windowStart);
 }
 
 }  // namespace mt::file

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 #include "mt/core/String.h"
 
@@ -69,63 +70,39 @@ void OutputStream::writeText(const char* text) {
     write(text, static_cast<int32_t>(std::strlen(text)));
 }
 
-OutputStream& OutputStream::writeInt32(int32_t value) {
+template <typename T>
+OutputStream& OutputStream::writeInteger(T value) {
     if (streamFlags & STREAM_BINARY) {
-        writeValue(&value, 4);
-    } else {
-        writeText(String(static_cast<int>(value)).cstr());
-    }
-    return *this;
-}
-
-OutputStream& OutputStream::writeUInt32(uint32_t value) {
-    if (streamFlags & STREAM_BINARY) {
-        writeValue(&value, 4);
-    } else {
+        writeValue(&value, sizeof value);
+    } else if constexpr (std::is_same_v<T, uint32_t>) {
         // Unsigned values keep their own decimal text: 4294967295 is not written as -1.
         char text[16];
         std::snprintf(text, sizeof text, "%u", value);
         writeText(text);
+    } else {
+        writeText(String(static_cast<int>(value)).cstr());
     }
     return *this;
 }
 
+OutputStream& OutputStream::writeInt32(int32_t value) {
+    return writeInteger(value);
+}
+OutputStream& OutputStream::writeUInt32(uint32_t value) {
+    return writeInteger(value);
+}
 OutputStream& OutputStream::writeInt16(int16_t value) {
-    if (streamFlags & STREAM_BINARY) {
-        writeValue(&value, 2);
-    } else {
-        writeText(String(static_cast<int>(value)).cstr());
-    }
-    return *this;
+    return writeInteger(value);
 }
-
 OutputStream& OutputStream::writeUInt16(uint16_t value) {
-    if (streamFlags & STREAM_BINARY) {
-        writeValue(&value, 2);
-    } else {
-        writeText(String(static_cast<int>(value)).cstr());
-    }
-    return *this;
+    return writeInteger(value);
 }
-
 OutputStream& OutputStream::writeInt8(int8_t value) {
-    if (streamFlags & STREAM_BINARY) {
-        writeValue(&value, 1);
-    } else {
-        writeText(String(static_cast<int>(value)).cstr());
-    }
-    return *this;
+    return writeInteger(value);
 }
-
 OutputStream& OutputStream::writeUInt8(uint8_t value) {
-    if (streamFlags & STREAM_BINARY) {
-        writeValue(&value, 1);
-    } else {
-        writeText(String(static_cast<int>(value)).cstr());
-    }
-    return *this;
+    return writeInteger(value);
 }
-
 OutputStream& OutputStream::writeByte(uint8_t value) {
     return writeUInt8(value);
 }

@@ -39,6 +39,8 @@ class OutputStream : public virtual BaseStream {
   private:
     void writeValue(const void* bytes, int size);
     void writeText(const char* text);
+    template <typename T>
+    OutputStream& writeInteger(T value);
 };
 
 }  // namespace mt

@@ -86,6 +86,9 @@ void XmlElement::removeAllAttributes() {
 }
 
 bool XmlElement::isSelfOrAncestor(const XmlElement* element) const {
+    if (element == this) return true;
+    // Only an element with children can be an ancestor; skipping the walk keeps appending leaves O(1).
+    if (!element->childHead) return false;
     for (const XmlElement* e = this; e; e = e->parentElement) {
         if (e == element) return true;
     }

@@ -136,6 +136,17 @@ TEST(PackArchive, CompressedMemberInflatesLazilyAndSeeksBothWays) {
     file->seek(0, 1);
     EXPECT_EQ(readAll(file.get(), 777), text);
     EXPECT_EQ(file->read(out, 1), 0);
+
+    // Read on from the start, then back: the output read so far is inflated again, this time kept.
+    std::unique_ptr<FilePackFile> sequential(archive.find("big.txt"));
+    std::string head(100000, '\0');
+    ASSERT_EQ(sequential->read(head.data(), 100000), 100000);
+    EXPECT_EQ(head, text.substr(0, 100000));
+    ASSERT_TRUE(sequential->seek(-50, 3));
+    EXPECT_EQ(sequential->read(out, 64), 64);
+    EXPECT_EQ(std::string(out, 64), text.substr(99950, 64));
+    ASSERT_TRUE(sequential->seek(10, 1));
+    EXPECT_EQ(readAll(sequential.get(), 5000), text.substr(10));
 }
 
 TEST(PackArchive, DamagedMembersGiveNullOrShortReadsAndTheRestStaysUsable) {
@@ -162,6 +173,7 @@ TEST(PackArchive, DamagedMembersGiveNullOrShortReadsAndTheRestStaysUsable) {
          static_cast<uint32_t>(text.size()), 1, 0},
         {packNameHash("lies"), static_cast<uint32_t>(packed.size()),
          static_cast<uint32_t>(text.size() + 5000), 1, 0},
+        {packNameHash("notZlib"), 10, 10, 1, 0},  // plain bytes marked compressed: no zlib header
     };
     uint32_t at = dataStart(entries.size());
     entries[0].offset = at;
@@ -169,6 +181,7 @@ TEST(PackArchive, DamagedMembersGiveNullOrShortReadsAndTheRestStaysUsable) {
     entries[7].offset = at + 10;
     entries[8].offset = entries[7].offset + static_cast<uint32_t>(corrupt.size());
     entries[9].offset = entries[8].offset + static_cast<uint32_t>(truncated.size());
+    entries[10].offset = at;
     PackArchive archive(nullptr);
     ASSERT_TRUE(openRaw(dir, archive, rawArchive(entries, good + corrupt + truncated + packed)));
 
@@ -182,6 +195,20 @@ TEST(PackArchive, DamagedMembersGiveNullOrShortReadsAndTheRestStaysUsable) {
     EXPECT_EQ(fromTruncated, text.substr(0, fromTruncated.size()));
     EXPECT_EQ(member(archive, "lies"), text);  // the stream ends before the recorded size: a short read
     EXPECT_EQ(member(archive, "good"), good);
+
+    // The same members read whole in one call.
+    auto whole = [&](const char* name) {
+        std::unique_ptr<FilePackFile> file(archive.find(name));
+        std::string out(static_cast<size_t>(file->getSize()), '\0');
+        out.resize(static_cast<size_t>(std::max(file->read(out.data(), file->getSize()), 0)));
+        EXPECT_EQ(file->read(out.data(), 1), 0);
+        return out;
+    };
+    EXPECT_EQ(whole("lies"), text);
+    EXPECT_EQ(whole("truncated"), fromTruncated);
+    EXPECT_LT(whole("corrupt").size(), text.size());
+    EXPECT_EQ(whole("notZlib"), "");
+    EXPECT_EQ(member(archive, "notZlib"), "");
 }
 
 TEST(PackArchive, ListsNamesFromTheMemberList) {

@@ -1,0 +1,195 @@
+#include "mt/graphics/TextureDataSW.h"
+
+#include <sys/mman.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "mt/graphics/ColorTable.h"
+#include "mt/graphics/Texture.h"
+
+namespace mt::graphics {
+
+namespace {
+
+// Mip levels beyond this would all be 0 x 0 for any int32 size.
+constexpr int MAX_LEVELS = 32;
+
+// Blocks from this size on are asked to use huge pages: a new picture's pages are all touched once, and
+// faulting them in 4 KB at a time costs as much as writing the pixels.
+constexpr size_t HUGE_PAGE_BLOCK = size_t{4} << 20;
+constexpr uintptr_t PAGE = 4096;
+
+// A pixel block, zero-filled when asked to be, freed with free().
+void* allocatePixels(size_t bytes, bool clear) {
+    void* block = clear ? std::calloc(bytes, 1) : std::malloc(bytes);
+#ifdef MADV_HUGEPAGE
+    if (block && bytes >= HUGE_PAGE_BLOCK) {
+        const uintptr_t first = (reinterpret_cast<uintptr_t>(block) + PAGE - 1) & ~(PAGE - 1);
+        const uintptr_t last = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(PAGE - 1);
+        if (last > first)
+            madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+#endif
+    return block;
+}
+
+}  // namespace
+
+TextureDataSW::TextureDataSW(Texture* owner) : texture(owner) {
+    int levels = 1;
+    int32_t format = 0;
+    if (texture) {
+        levels = texture->getLevelCount();
+        format = texture->getFormat();
+    }
+    if (levels < 1)
+        levels = 1;
+    if (levels > MAX_LEVELS)
+        levels = MAX_LEVELS;
+    level0 = std::make_unique<LevelBuffer>();
+    for (int i = 1; i < levels; ++i)
+        extraLevels.push_back(std::make_unique<LevelBuffer>());
+    levelOwned.assign(static_cast<size_t>(levels), false);
+    formatInfo = makePixelFormatInfo(format);
+    if (texture)
+        texture->setData(this);
+}
+
+TextureDataSW::~TextureDataSW() {
+    for (int level = 0; level < getLevelCount(); ++level)
+        releaseLevelPixels(level);
+    delete palette;
+    if (texture)
+        texture->detachData(this);
+}
+
+LevelBuffer* TextureDataSW::levelRecord(int level) {
+    if (level == 0)
+        return level0.get();
+    if (level < 0 || level > static_cast<int>(extraLevels.size()))
+        return nullptr;
+    return extraLevels[static_cast<size_t>(level - 1)].get();
+}
+
+LevelBuffer* TextureDataSW::getLevel(int level) {
+    return levelRecord(level);
+}
+
+void TextureDataSW::releaseLevelPixels(int level) {
+    LevelBuffer* record = levelRecord(level);
+    if (!record)
+        return;
+    if (levelOwned[static_cast<size_t>(level)])
+        std::free(record->pixels);
+    levelOwned[static_cast<size_t>(level)] = false;
+    record->pixels = nullptr;
+    if (level == 0)
+        dataSize = 0;
+}
+
+void TextureDataSW::setPalette(Palette* newPalette) {
+    if (newPalette == palette)
+        return;
+    delete palette;
+    palette = newPalette;
+}
+
+void TextureDataSW::setLevel0(void* pixels, int pitch) {
+    setLevel(0, pixels, pitch);
+}
+
+void TextureDataSW::setLevel(int level, void* pixels, int pitch) {
+    LevelBuffer* record = levelRecord(level);
+    if (!record)
+        return;
+    // A block the data allocated itself is freed when something else takes its place.
+    if (record->pixels != pixels)
+        releaseLevelPixels(level);
+    record->pixels = pixels;
+    record->pitch = pitch;
+}
+
+SourceSize TextureDataSW::getSourceSize() {
+    if (!texture)
+        return {};
+    const Size& size = texture->getSize();
+    return {static_cast<int32_t>(static_cast<uint32_t>(size.width) << 16),
+            static_cast<int32_t>(static_cast<uint32_t>(size.height) << 16)};
+}
+
+bool TextureDataSW::hasAlpha() {
+    return formatHasAlpha(formatInfo.format);
+}
+
+void* TextureDataSW::allocateLevels(int width, int height) {
+    for (int level = 0; level < getLevelCount(); ++level) {
+        releaseLevelPixels(level);
+        const int w = level < 31 ? width >> level : 0;
+        const int h = level < 31 ? height >> level : 0;
+        const int64_t bytes = levelByteSize(formatInfo.format, w, h);
+        if (bytes < 0) {
+            // A size that cannot be held: no level gets pixels.
+            for (int i = 0; i < level; ++i)
+                releaseLevelPixels(i);
+            return nullptr;
+        }
+        void* block = bytes > 0 ? allocatePixels(static_cast<size_t>(bytes), clearNewPixels) : nullptr;
+        if (bytes > 0 && !block) {
+            for (int i = 0; i < level; ++i)
+                releaseLevelPixels(i);
+            return nullptr;
+        }
+        setLevel(level, block, w);
+        levelOwned[static_cast<size_t>(level)] = block != nullptr;
+        if (level == 0)
+            dataSize = static_cast<int32_t>(bytes);
+    }
+    return level0->pixels;
+}
+
+void* TextureDataSW::allocateLevel0(int bytes) {
+    releaseLevelPixels(0);
+    if (bytes <= 0)
+        return nullptr;
+    void* block = allocatePixels(static_cast<size_t>(bytes), true);
+    if (!block)
+        return nullptr;
+    setLevel0(block, bytes);
+    levelOwned[0] = true;
+    dataSize = bytes;
+    return block;
+}
+
+int32_t* TextureDataSW::createFrameTable(int count) {
+    frameOffsets.assign(count > 0 ? static_cast<size_t>(count) : 0, 0);
+    return getFrameTable();
+}
+
+int32_t TextureDataSW::getFrameOffset(int frame) const {
+    if (frame < 0 || frame >= static_cast<int>(frameOffsets.size()))
+        return 0;
+    return frameOffsets[static_cast<size_t>(frame)];
+}
+
+void TextureDataSW::setColorTable(const ColorTable* table) {
+    colorTable = table ? table->entries : nullptr;
+    colorTableCount = table && table->entries ? table->count : 0;
+    colorTableFormat = table ? table->format : 0;
+}
+
+uint32_t TextureDataSW::colorTableEntry(uint32_t pixel) const {
+    const uint32_t index = pixel & 0xFFFu;
+    if (!colorTable || colorTableFormat != ARGB_8888 || index >= static_cast<uint32_t>(colorTableCount))
+        return pixel;
+    return static_cast<const uint32_t*>(colorTable)[index];
+}
+
+bool TextureDataSW::ownsPixels() const {
+    for (bool owned : levelOwned)
+        if (owned)
+            return true;
+    return false;
+}
+
+}  // namespace mt::graphics
