@@ -159,7 +159,9 @@ bool writeLE(OutputStream& out, uint32_t value, int size) {
 
 bool writeBinaryName(OutputStream& out, const XmlName& name, bool namesAsText) {
     size_t length = name.hasText() ? std::strlen(name.text()) : 0;
-    if (namesAsText && length >= 1 && length <= 255)
+    // A text that does not give the id back (a zero byte inside it) is left out, so that the id survives.
+    if (namesAsText && length >= 1 && length <= 255 &&
+        XmlName::hash(name.text(), static_cast<int>(length)) == name.id())
         return writeLE(out, static_cast<uint32_t>(length), 1) &&
                writeAll(out, name.text(), static_cast<int>(length));
     return writeLE(out, 0, 1) && writeLE(out, name.id(), 4);

@@ -26,8 +26,8 @@ class XmlWriter {
     //   record:     marker 1, name, attributes, 0, then per child: 1 and the child's record, then 0
     //   name:       length n (1 byte) and n bytes of text, or 0 and the 32-bit id
     //   attribute:  1, name, value type (1 byte), value length (2 bytes), the value's bytes
-    // Names are written as text only when namesAsText is set and they have a text of 1 to 255 characters;
-    // others are written by id. False when the stream refused bytes.
+    // Names are written as text only when namesAsText is set and they have a text of 1 to 255 characters
+    // that hashes to their id; others are written by id. False when the stream refused bytes.
     static bool writeBinary(const XmlElement* element, OutputStream* output, bool namesAsText);
 
     // Letters and digits as they are; every other byte as "%" and two lower-case hexadecimal digits. False
