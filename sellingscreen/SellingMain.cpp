@@ -67,7 +67,8 @@ int runSellingScreen(const LoopObserver& observer) {
     dialog->bringToFront();
 
     screenRunning = true;
-    for (int pass = 0; screenRunning; ++pass) {
+    int pass = 0;
+    while (screenRunning) {
         platform::Message message;
         while (platform::peekMessage(message)) {
             if (!platform::isDialogMessage(dialog, message)) {
@@ -76,7 +77,7 @@ int runSellingScreen(const LoopObserver& observer) {
             }
         }
         if (observer)
-            observer(*dialog, pass);
+            observer(*dialog, pass++);
         platform::sleepMilliseconds(platform::kLoopSleepMilliseconds);
     }
 
