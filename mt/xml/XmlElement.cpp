@@ -27,7 +27,33 @@ XmlElement::XmlElement(const XmlElement& other) : elementName(other.elementName)
 XmlElement::~XmlElement() {
     removeAllChildren();
     removeAllAttributes();
+    ::operator delete(attributeBlock);
     detach();
+}
+
+// Most elements have a few attributes: their records come from one block per element, which saves a trip
+// to the heap for each of them when trees are built and freed.
+XmlAttribute* XmlElement::newAttribute(const XmlName& name, const XmlValue& value) {
+    if (!attributeBlock) {
+        attributeBlock = static_cast<XmlAttribute*>(::operator new(sizeof(XmlAttribute) * ATTRIBUTE_BLOCK, std::nothrow));
+    }
+    if (attributeBlock) {
+        for (int slot = 0; slot < ATTRIBUTE_BLOCK; ++slot) {
+            if (blockUsed & (1u << slot)) continue;
+            blockUsed = static_cast<uint8_t>(blockUsed | (1u << slot));
+            return new (attributeBlock + slot) XmlAttribute{name, value, attributeTail, nullptr};
+        }
+    }
+    return new (std::nothrow) XmlAttribute{name, value, attributeTail, nullptr};
+}
+
+void XmlElement::deleteAttribute(XmlAttribute* attribute) {
+    if (attributeBlock && attribute >= attributeBlock && attribute < attributeBlock + ATTRIBUTE_BLOCK) {
+        attribute->~XmlAttribute();
+        blockUsed = static_cast<uint8_t>(blockUsed & ~(1u << (attribute - attributeBlock)));
+    } else {
+        delete attribute;
+    }
 }
 
 void XmlElement::removeAllChildren() {
@@ -52,7 +78,7 @@ void XmlElement::removeAllAttributes() {
     XmlAttribute* attribute = attributeHead;
     while (attribute) {
         XmlAttribute* next = attribute->next;
-        delete attribute;
+        deleteAttribute(attribute);
         attribute = next;
     }
     attributeHead = attributeTail = nullptr;
@@ -70,7 +96,9 @@ bool XmlElement::isSelfOrAncestor(const XmlElement* element) const {
 }
 
 bool XmlElement::appendChild(XmlElement* child) {
-    if (!child || isSelfOrAncestor(child)) return false;
+    // Every ancestor has children, so a child without any can only make a cycle by being this element;
+    // the walk up the tree is needed only otherwise (it would make building deep trees quadratic).
+    if (!child || child == this || (child->childHead && isSelfOrAncestor(child))) return false;
     child->detach();
     child->parentElement = this;
     child->previousElement = childTail;
@@ -140,7 +168,7 @@ void XmlElement::setAttribute(const XmlName& name, const XmlValue& value) {
         *existing = value;
         return;
     }
-    auto* attribute = new (std::nothrow) XmlAttribute{name, value, attributeTail, nullptr};
+    XmlAttribute* attribute = newAttribute(name, value);
     if (!attribute) return;
     if (attributeTail) {
         attributeTail->next = attribute;
@@ -163,7 +191,7 @@ bool XmlElement::removeAttribute(const XmlName& name) {
         if (a->name != name) continue;
         (a->previous ? a->previous->next : attributeHead) = a->next;
         (a->next ? a->next->previous : attributeTail) = a->previous;
-        delete a;
+        deleteAttribute(a);
         --attributes;
         return true;
     }

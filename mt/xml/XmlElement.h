@@ -59,7 +59,12 @@ public:
     // 40 per element, value length + 36 per attribute, 4 per child, over the whole subtree.
     uint32_t sizeEstimate() const;
 
+    // Attribute records of one element share one block of this many; further ones are allocated alone.
+    static constexpr int ATTRIBUTE_BLOCK = 4;
+
 private:
+    XmlAttribute* newAttribute(const XmlName& name, const XmlValue& value);
+    void deleteAttribute(XmlAttribute* attribute);
     void unlinkChild(XmlElement* child);
     bool isSelfOrAncestor(const XmlElement* element) const;
     // The next element of this subtree in pre-order after element, or null at the end.
@@ -72,6 +77,8 @@ private:
     XmlAttribute* attributeHead = nullptr;
     XmlAttribute* attributeTail = nullptr;
     int attributes = 0;
+    XmlAttribute* attributeBlock = nullptr;  // raw storage for ATTRIBUTE_BLOCK records
+    uint8_t blockUsed = 0;                   // which records of the block are in use
     XmlElement* parentElement = nullptr;
     XmlElement* previousElement = nullptr;
     XmlElement* nextElement = nullptr;

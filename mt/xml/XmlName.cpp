@@ -5,18 +5,6 @@
 #include <utility>
 
 namespace mt {
-namespace {
-
-char* copyText(const char* text, int length) {
-    if (!text) return nullptr;
-    auto* copy = static_cast<char*>(std::malloc(static_cast<size_t>(length) + 1));
-    if (!copy) return nullptr;
-    std::memcpy(copy, text, static_cast<size_t>(length));
-    copy[length] = '\0';
-    return copy;
-}
-
-}  // namespace
 
 // Each byte counts as a signed 8-bit value; the multiplier c runs through a multiply-with-carry sequence.
 uint32_t XmlName::hash(const char* text, int length) {
@@ -37,15 +25,20 @@ uint32_t XmlName::hash(const char* text) { return text ? hash(text, static_cast<
 XmlName::XmlName(const char* text, bool keepText)
     : XmlName(text, text ? static_cast<int>(std::strlen(text)) : 0, keepText) {}
 
-XmlName::XmlName(const char* text, int length, bool keepText)
-    : nameId(hash(text, length)), nameText(keepText && length >= 0 ? copyText(text, length) : nullptr) {}
+XmlName::XmlName(const char* text, int length, bool keep) : nameId(hash(text, length)) {
+    if (keep && text && length >= 0) keepText(text, length);
+}
 
-XmlName::XmlName(const XmlName& other)
-    : nameId(other.nameId),
-      nameText(other.nameText ? copyText(other.nameText, static_cast<int>(std::strlen(other.nameText))) : nullptr) {}
+XmlName::XmlName(const XmlName& other) : nameId(other.nameId) {
+    if (other.storage == LOCAL_TEXT) {
+        storage = LOCAL_TEXT;
+        std::memcpy(textData.local, other.textData.local, sizeof textData.local);
+    } else if (other.storage == HEAP_TEXT) {
+        keepText(other.textData.heap, static_cast<int>(std::strlen(other.textData.heap)));
+    }
+}
 
-XmlName::XmlName(XmlName&& other) noexcept
-    : nameId(other.nameId), nameText(std::exchange(other.nameText, nullptr)) {}
+XmlName::XmlName(XmlName&& other) noexcept : nameId(other.nameId) { takeFrom(other); }
 
 XmlName& XmlName::operator=(const XmlName& other) {
     if (this != &other) {
@@ -57,13 +50,44 @@ XmlName& XmlName::operator=(const XmlName& other) {
 
 XmlName& XmlName::operator=(XmlName&& other) noexcept {
     if (this != &other) {
-        std::free(nameText);
+        dropText();
         nameId = other.nameId;
-        nameText = std::exchange(other.nameText, nullptr);
+        takeFrom(other);
     }
     return *this;
 }
 
-XmlName::~XmlName() { std::free(nameText); }
+XmlName::~XmlName() { dropText(); }
+
+// A copy of the text, inside the name when it is short. Without memory for a long one the name has no text.
+void XmlName::keepText(const char* text, int length) {
+    if (length <= INLINE_TEXT) {
+        std::memcpy(textData.local, text, static_cast<size_t>(length));
+        textData.local[length] = '\0';
+        storage = LOCAL_TEXT;
+        return;
+    }
+    auto* copy = static_cast<char*>(std::malloc(static_cast<size_t>(length) + 1));
+    if (!copy) return;
+    std::memcpy(copy, text, static_cast<size_t>(length));
+    copy[length] = '\0';
+    textData.heap = copy;
+    storage = HEAP_TEXT;
+}
+
+void XmlName::dropText() {
+    if (storage == HEAP_TEXT) std::free(textData.heap);
+    storage = NO_TEXT;
+}
+
+void XmlName::takeFrom(XmlName& other) noexcept {
+    storage = other.storage;
+    if (storage == LOCAL_TEXT) {
+        std::memcpy(textData.local, other.textData.local, sizeof textData.local);
+    } else if (storage == HEAP_TEXT) {
+        textData.heap = std::exchange(other.textData.heap, nullptr);
+    }
+    other.storage = NO_TEXT;
+}
 
 }  // namespace mt

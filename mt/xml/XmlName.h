@@ -9,6 +9,8 @@ class XmlName {
 public:
     // The id that names an element's text content.
     static constexpr uint32_t TEXT_ID = 7901;
+    // Name texts up to this many characters are kept inside the name, longer ones on the heap.
+    static constexpr int INLINE_TEXT = 15;
 
     XmlName() = default;
     explicit XmlName(uint32_t id) : nameId(id) {}
@@ -23,16 +25,28 @@ public:
 
     uint32_t id() const { return nameId; }
     // The kept text, or null for a name built from a bare id.
-    const char* text() const { return nameText; }
-    bool hasText() const { return nameText != nullptr; }
+    const char* text() const {
+        return storage == LOCAL_TEXT ? textData.local : storage == HEAP_TEXT ? textData.heap : nullptr;
+    }
+    bool hasText() const { return storage != NO_TEXT; }
 
     static uint32_t hash(const char* text, int length);
     static uint32_t hash(const char* text);
     static XmlName textContent() { return XmlName(TEXT_ID); }
 
 private:
+    enum Storage : uint8_t { NO_TEXT, LOCAL_TEXT, HEAP_TEXT };
+
+    void keepText(const char* text, int length);
+    void dropText();
+    void takeFrom(XmlName& other) noexcept;
+
     uint32_t nameId = 0;
-    char* nameText = nullptr;
+    Storage storage = NO_TEXT;
+    union {
+        char* heap;
+        char local[INLINE_TEXT + 1];
+    } textData{};
 };
 
 inline bool operator==(const XmlName& left, const XmlName& right) { return left.id() == right.id(); }

@@ -6,14 +6,20 @@
 
 namespace mt {
 
-XmlValue::XmlValue(const XmlValue& other) { store(other.valueType, other.data, other.byteLength); }
+XmlValue::XmlValue(const XmlValue& other) { store(other.valueType, other.bytes(), other.byteLength); }
 
 XmlValue& XmlValue::operator=(const XmlValue& other) {
-    if (this != &other) store(other.valueType, other.data, other.byteLength);
+    if (this != &other) store(other.valueType, other.bytes(), other.byteLength);
     return *this;
 }
 
-XmlValue::~XmlValue() { std::free(data); }
+XmlValue::~XmlValue() { release(); }
+
+void XmlValue::release() {
+    if (onHeap) std::free(storage.heap);
+    onHeap = false;
+    capacity = INLINE_SIZE;
+}
 
 XmlValue XmlValue::fromText(const char* text) {
     XmlValue value;
@@ -27,28 +33,31 @@ XmlValue XmlValue::fromRaw(const void* bytes, int length) {
     return value;
 }
 
-// Keeps the buffer when it is large enough, else replaces it. On allocation failure the value is left empty.
-void XmlValue::store(uint8_t type, const void* bytes, int length) {
+// Keeps the buffer when it is large enough, else replaces it; with terminate a zero byte follows the bytes
+// (counted in the length). On allocation failure the value is left empty.
+void XmlValue::store(uint8_t type, const void* bytes, int length, bool terminate) {
     if (length < 0 || !bytes) length = 0;
-    if (length > MAX_LENGTH) length = MAX_LENGTH;
-    if (length > capacity) {
-        auto* fresh = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(length)));
+    const int limit = terminate ? MAX_LENGTH - 1 : MAX_LENGTH;
+    if (length > limit) length = limit;
+    const int total = length + (terminate ? 1 : 0);
+    if (total > capacity) {
+        auto* fresh = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(total)));
         if (!fresh) {
-            std::free(data);
-            data = nullptr;
-            capacity = 0;
+            release();
             byteLength = 0;
             valueType = NONE;
             return;
         }
-        if (length > 0) std::memmove(fresh, bytes, static_cast<size_t>(length));  // before the old buffer goes
-        std::free(data);
-        data = fresh;
-        capacity = length;
+        if (length > 0) std::memcpy(fresh, bytes, static_cast<size_t>(length));  // before the old buffer goes
+        release();
+        storage.heap = fresh;
+        onHeap = true;
+        capacity = total;
     } else if (length > 0) {
-        std::memmove(data, bytes, static_cast<size_t>(length));
+        std::memmove(buffer(), bytes, static_cast<size_t>(length));
     }
-    byteLength = static_cast<uint16_t>(length);
+    if (terminate) buffer()[length] = 0;
+    byteLength = static_cast<uint16_t>(total);
     valueType = type;
 }
 
@@ -56,17 +65,8 @@ void XmlValue::setText(const char* text) { setText(text, text ? static_cast<int>
 
 void XmlValue::setText(const char* text, int length) {
     if (!text || length < 0) length = 0;
-    if (length > MAX_LENGTH - 1) length = MAX_LENGTH - 1;  // room for the terminator
     // The terminator is stored as part of the value.
-    uint8_t* fresh = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(length) + 1));
-    if (!fresh) {
-        store(NONE, nullptr, 0);
-        return;
-    }
-    if (length > 0) std::memcpy(fresh, text, static_cast<size_t>(length));
-    fresh[length] = 0;
-    store(TEXT, fresh, length + 1);
-    std::free(fresh);
+    store(TEXT, text ? text : "", length, true);
 }
 
 void XmlValue::setUnsigned(uint32_t value) {
@@ -104,6 +104,7 @@ bool XmlValue::setStored(uint8_t type, const void* bytes, int length) {
 }
 
 uint32_t XmlValue::storedWord() const {
+    const uint8_t* data = bytes();
     if (byteLength < 4 || !data) return 0;
     return static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 | static_cast<uint32_t>(data[2]) << 16 |
            static_cast<uint32_t>(data[3]) << 24;
@@ -129,7 +130,7 @@ int truncateToInt(float value) {
 
 int XmlValue::getInt() const {
     switch (valueType) {
-        case TEXT: return String::parseInt(reinterpret_cast<const char*>(data));
+        case TEXT: return String::parseInt(reinterpret_cast<const char*>(bytes()));
         case UNSIGNED:
         case SIGNED: return static_cast<int>(storedWord());
         case FLOAT: return truncateToInt(wordToFloat(storedWord()));
@@ -139,7 +140,7 @@ int XmlValue::getInt() const {
 
 bool XmlValue::getBool() const {
     switch (valueType) {
-        case TEXT: return String::parseBool(reinterpret_cast<const char*>(data));
+        case TEXT: return String::parseBool(reinterpret_cast<const char*>(bytes()));
         case UNSIGNED:
         case SIGNED: return storedWord() != 0;
         case FLOAT: return wordToFloat(storedWord()) != 0.0f;
@@ -149,7 +150,7 @@ bool XmlValue::getBool() const {
 
 float XmlValue::getReal() const {
     switch (valueType) {
-        case TEXT: return String::parseFloat(reinterpret_cast<const char*>(data));
+        case TEXT: return String::parseFloat(reinterpret_cast<const char*>(bytes()));
         case UNSIGNED: return static_cast<float>(storedWord());
         case SIGNED: return static_cast<float>(static_cast<int32_t>(storedWord()));
         case FLOAT: return wordToFloat(storedWord());
@@ -159,7 +160,7 @@ float XmlValue::getReal() const {
 
 String XmlValue::getText() const {
     switch (valueType) {
-        case TEXT: return String(reinterpret_cast<const char*>(data), byteLength > 0 ? byteLength - 1 : 0);
+        case TEXT: return String(reinterpret_cast<const char*>(bytes()), byteLength > 0 ? byteLength - 1 : 0);
         case UNSIGNED:
         case SIGNED: return String(static_cast<int>(storedWord()));
         case FLOAT: return String(wordToFloat(storedWord()));

@@ -36,16 +36,26 @@ public:
 
     Type type() const { return static_cast<Type>(valueType); }
     int length() const { return byteLength; }
-    const uint8_t* bytes() const { return data; }
+    // The stored bytes; null for a value that holds none.
+    const uint8_t* bytes() const { return byteLength == 0 ? nullptr : onHeap ? storage.heap : storage.local; }
+
+    // Values up to this many bytes are kept inside the value, longer ones on the heap.
+    static constexpr int INLINE_SIZE = 24;
 
 private:
-    void store(uint8_t type, const void* bytes, int length);
+    void store(uint8_t type, const void* bytes, int length, bool terminate = false);
+    uint8_t* buffer() { return onHeap ? storage.heap : storage.local; }
+    void release();
     uint32_t storedWord() const;
 
     uint16_t byteLength = 0;
     uint8_t valueType = NONE;
-    uint8_t* data = nullptr;
-    int capacity = 0;
+    bool onHeap = false;
+    int capacity = INLINE_SIZE;  // of the buffer in use
+    union {
+        uint8_t* heap;
+        uint8_t local[INLINE_SIZE];
+    } storage{};
 };
 
 }  // namespace mt

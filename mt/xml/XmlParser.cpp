@@ -1,0 +1,518 @@
+#include "mt/xml/XmlParser.h"
+
+#include <cstring>
+#include <new>
+
+#include "mt/stream/CachedInputStream.h"
+#include "mt/stream/FileInputStream.h"
+#include "mt/xml/XmlElement.h"
+
+namespace mt {
+namespace {
+
+// Bytes read ahead from the stream at a time.
+constexpr int READ_AHEAD = 8192;
+// Read cache in front of a file.
+constexpr int FILE_CACHE = 1024;
+
+inline bool isBlank(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// Bytes that end a run of ordinary characters: the scanners copy runs in one go and hand each of these to
+// the character-by-character path, which knows comments, line counting and the rules of each context.
+struct StopSet {
+    constexpr explicit StopSet(const char* stops) : marks() {
+        for (; *stops; ++stops)
+            marks[static_cast<uint8_t>(*stops)] = true;
+    }
+    bool marks[256];
+};
+constexpr StopSet TEXT_STOPS("<\n%");
+constexpr StopSet NAME_STOPS(" \t\n\r>/<");
+constexpr StopSet ATTRIBUTE_STOPS("\"><\n");
+
+// Length of the run from p that holds no stop byte, at most up to end.
+inline int runLength(const uint8_t* p, const uint8_t* end, const StopSet& stops) {
+    const uint8_t* q = p;
+    while (q < end && !stops.marks[*q])
+        ++q;
+    return static_cast<int>(q - p);
+}
+
+inline int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// "%" and two characters give one byte: the characters read as hexadecimal up to the first one that is not a
+// digit ("%4g" gives 4, "%g4" gives 0). Everything else is copied.
+void percentDecode(const char* text, int length, std::vector<uint8_t>& out) {
+    out.clear();
+    out.reserve(static_cast<size_t>(length));
+    for (int i = 0; i < length;) {
+        if (text[i] == '%' && i + 2 < length) {
+            int value = 0;
+            for (int k = 1; k <= 2; ++k) {
+                int digit = hexDigit(text[i + k]);
+                if (digit < 0)
+                    break;
+                value = value * 16 + digit;
+            }
+            out.push_back(static_cast<uint8_t>(value));
+            i += 3;
+        } else {
+            out.push_back(static_cast<uint8_t>(text[i++]));
+        }
+    }
+}
+
+}  // namespace
+
+XmlParser::XmlParser() : buffer(new (std::nothrow) uint8_t[READ_AHEAD]) {}
+
+XmlParser::~XmlParser() = default;
+
+XmlElement* XmlParser::parseFile(file::File* file) {
+    if (!file)
+        return nullptr;
+    FileInputStream fileStream(file, STREAM_NOT_OWNER);
+    CachedInputStream cached(&fileStream, FILE_CACHE);
+    return parseStream(&cached);
+}
+
+XmlElement* XmlParser::parseStream(InputStream* input) {
+    if (!input || !buffer)
+        return nullptr;
+    auto* root = new (std::nothrow) XmlElement();
+    if (!root)
+        return nullptr;
+    stream = input;
+    readIndex = fill = 0;
+    streamEnded = false;
+    consumedBefore = 0;
+    lineNumber = 1;
+    elementsCreated = elementsClosed = 0;
+    tooDeep = false;
+    const int32_t start = input->tell();
+
+    // The first byte tells the form. It stays in the read-ahead buffer, so the stream need not seek back.
+    if (ensure(1) && buffer[0] == BINARY_MARKER)
+        parseBinary(root);
+    else
+        parseText(root);
+
+    // Bytes read ahead but not parsed go back to the stream (after a binary record, or a parse cut short).
+    if (readIndex < fill && start >= 0)
+        input->setPosition(static_cast<int32_t>(start + consumedBefore + readIndex));
+    levels.clear();
+    stream = nullptr;
+    return root;
+}
+
+int XmlParser::refillAndRead() {
+    if (streamEnded)
+        return -1;
+    consumedBefore += fill;
+    readIndex = fill = 0;
+    int32_t got = stream->read(buffer.get(), READ_AHEAD);
+    if (got <= 0) {
+        streamEnded = true;
+        return -1;
+    }
+    fill = got;
+    return buffer[readIndex++];
+}
+
+bool XmlParser::ensure(int count) {
+    if (fill - readIndex >= count)
+        return true;
+    if (streamEnded || count > READ_AHEAD)
+        return false;
+    int unread = fill - readIndex;
+    if (unread > 0)
+        std::memmove(buffer.get(), buffer.get() + readIndex, static_cast<size_t>(unread));
+    consumedBefore += readIndex;
+    readIndex = 0;
+    fill = unread;
+    while (fill < count) {
+        int32_t got = stream->read(buffer.get() + fill, READ_AHEAD - fill);
+        if (got <= 0) {
+            streamEnded = true;
+            return false;
+        }
+        fill += got;
+    }
+    return true;
+}
+
+bool XmlParser::readBytesSlowly(void* destination, int count) {
+    auto* out = static_cast<uint8_t*>(destination);
+    while (count > 0) {
+        if (readIndex == fill) {
+            int c = refillAndRead();
+            if (c < 0)
+                return false;
+            --readIndex;  // leave the byte in the buffer; it is copied below
+        }
+        int take = fill - readIndex < count ? fill - readIndex : count;
+        std::memcpy(out, buffer.get() + readIndex, static_cast<size_t>(take));
+        readIndex += take;
+        out += take;
+        count -= take;
+    }
+    return true;
+}
+
+// After a "<": a comment is skipped when "!--" follows, and the character after it is read like any other
+// (so comments in a row are all skipped). Otherwise the "<" itself is the character.
+int XmlParser::afterAngle() {
+    for (;;) {
+        if (!ensure(3) || std::memcmp(buffer.get() + readIndex, "!--", 3) != 0)
+            return '<';
+        readIndex += 3;
+        if (!skipComment())
+            return -1;
+        int c = nextByte();
+        if (c == '\n')
+            ++lineNumber;
+        if (c != '<')
+            return c;
+    }
+}
+
+// Up to and including the "-->" that closes the comment (more dashes before the ">" are allowed). False when
+// the stream ends inside the comment.
+bool XmlParser::skipComment() {
+    int dashes = 0;
+    for (;;) {
+        int c = nextByte();
+        if (c < 0)
+            return false;
+        if (c == '-') {
+            ++dashes;
+        } else if (c == '>' && dashes >= 2) {
+            return true;
+        } else {
+            dashes = 0;
+        }
+    }
+}
+
+void XmlParser::setElementText(Level& level, const std::string& text) {
+    if (!level.text) {
+        level.element->setText(XmlValue());
+        level.text = level.element->text();
+        if (!level.text)
+            return;
+    }
+    if (level.percent) {
+        percentDecode(text.data(), static_cast<int>(text.size()), decoded);
+        level.text->setRaw(decoded.data(), static_cast<int>(decoded.size()));
+    } else {
+        level.text->setText(text.data(), static_cast<int>(text.size()));
+    }
+}
+
+// The content of the open elements, innermost last. An element's text collects every text segment inside it
+// (each without its leading white space) up to TEXT_SIZE - 1 characters.
+void XmlParser::parseText(XmlElement* root) {
+    levels.clear();
+    levels.push_back({root, false});
+    if (texts.empty())
+        texts.emplace_back();
+    texts[0].clear();
+    for (;;) {
+        const size_t depth = levels.size() - 1;
+        std::string& text = texts[depth];
+        bool collected = false;
+        bool added = false;
+        int c;
+        for (;;) {
+            if (collected) {
+                int run = runLength(buffer.get() + readIndex, buffer.get() + fill, TEXT_STOPS);
+                int room = TEXT_SIZE - 1 - static_cast<int>(text.size());
+                if (run > 0 && room > 0) {
+                    text.append(reinterpret_cast<const char*>(buffer.get()) + readIndex,
+                                run < room ? run : room);
+                    added = true;
+                }
+                readIndex += run;
+            }
+            c = nextChar();
+            if (c < 0 || c == '<')
+                break;
+            if (!collected) {
+                if (isBlank(c))
+                    continue;
+                collected = true;
+            }
+            if (static_cast<int>(text.size()) < TEXT_SIZE - 1) {
+                text.push_back(static_cast<char>(c));
+                if (c == '%')
+                    levels[depth].percent = true;
+                added = true;
+            }
+        }
+        if (c < 0)
+            return;
+        if (added)
+            setElementText(levels[depth], text);
+
+        bool selfClosing = false;
+        bool closedByName = false;
+        Tag tag = readTag(selfClosing, closedByName);
+        if (tag == Tag::INCOMPLETE)
+            return;
+        if (tag == Tag::CLOSING) {
+            // Not compared with the open element's name: any closing tag ends it. At the top it ends nothing.
+            ++elementsClosed;
+            if (levels.size() > 1)
+                levels.pop_back();
+            continue;
+        }
+        if (static_cast<int>(levels.size()) > MAX_DEPTH) {
+            tooDeep = true;
+            return;
+        }
+        int nameLength = tagNameLength;
+        if (selfClosing) {
+            const void* slash = std::memchr(tagName, '/', static_cast<size_t>(nameLength));
+            if (slash)
+                nameLength = static_cast<int>(static_cast<const char*>(slash) - tagName);
+        }
+        auto* element = new (std::nothrow) XmlElement(XmlName(tagName, nameLength, true));
+        if (!element)
+            return;
+        ++elementsCreated;
+        if (!closedByName && attributeTextLength > 0)
+            setAttributes(element);
+        levels.back().element->appendChild(element);
+        if (selfClosing) {
+            ++elementsClosed;
+            continue;
+        }
+        levels.push_back({element, false});
+        if (texts.size() < levels.size())
+            texts.emplace_back();
+        texts[levels.size() - 1].clear();
+    }
+}
+
+// The tag after its "<": the name up to white space or ">", then, unless ">" closed it, the attribute text
+// up to the first ">" outside double quotes. A "/" after the name's first character, or just before the
+// closing ">", makes the tag self-closing.
+XmlParser::Tag XmlParser::readTag(bool& selfClosing, bool& closedByName) {
+    tagNameLength = 0;
+    attributeTextLength = 0;
+    int position = 0;
+    for (;; ++position) {
+        int run = runLength(buffer.get() + readIndex, buffer.get() + fill, NAME_STOPS);
+        if (run > 0) {
+            int take = TAG_NAME_SIZE - 1 - tagNameLength;
+            take = run < take ? run : take;
+            std::memcpy(tagName + tagNameLength, buffer.get() + readIndex, static_cast<size_t>(take));
+            tagNameLength += take;
+            readIndex += run;
+            position += run;
+        }
+        int c = nextChar();
+        if (c < 0)
+            return Tag::INCOMPLETE;
+        if (isBlank(c))
+            break;
+        if (c == '>') {
+            closedByName = true;
+            break;
+        }
+        if (c == '/' && position > 0)
+            selfClosing = true;
+        if (tagNameLength < TAG_NAME_SIZE - 1)
+            tagName[tagNameLength++] = static_cast<char>(c);
+    }
+    if (!closedByName) {
+        bool inQuotes = false;
+        int previous = 0;
+        // Most tags lie whole in the read-ahead buffer without comments or line feeds: take them in one go.
+        const uint8_t* start = buffer.get() + readIndex;
+        const uint8_t* end = buffer.get() + fill;
+        for (const uint8_t* p = start; p < end; ++p) {
+            if (!ATTRIBUTE_STOPS.marks[*p])
+                continue;
+            if (*p == '"') {
+                inQuotes = !inQuotes;
+                continue;
+            }
+            if (*p != '>' || inQuotes)
+                break;  // "<" or a line feed: the careful way below
+            int length = static_cast<int>(p - start);
+            attributeTextLength = length < ATTRIBUTE_TEXT_SIZE ? length : ATTRIBUTE_TEXT_SIZE;
+            std::memcpy(attributeText, start, static_cast<size_t>(attributeTextLength));
+            if (length > 0 && p[-1] == '/')
+                selfClosing = true;
+            readIndex = static_cast<int>(p + 1 - buffer.get());
+            return tagNameLength > 0 && tagName[0] == '/' ? Tag::CLOSING : Tag::ELEMENT;
+        }
+        inQuotes = false;
+        for (;;) {
+            int run = runLength(buffer.get() + readIndex, buffer.get() + fill, ATTRIBUTE_STOPS);
+            if (run > 0) {
+                int take = ATTRIBUTE_TEXT_SIZE - attributeTextLength;
+                take = run < take ? run : take;
+                std::memcpy(attributeText + attributeTextLength, buffer.get() + readIndex,
+                            static_cast<size_t>(take));
+                attributeTextLength += take;
+                previous = buffer[readIndex + run - 1];
+                readIndex += run;
+            }
+            int c = nextChar();
+            if (c < 0)
+                return Tag::INCOMPLETE;
+            if (c == '"') {
+                inQuotes = !inQuotes;
+            } else if (c == '>' && !inQuotes) {
+                if (previous == '/')
+                    selfClosing = true;
+                break;
+            }
+            if (attributeTextLength < ATTRIBUTE_TEXT_SIZE)
+                attributeText[attributeTextLength++] = static_cast<char>(c);
+            previous = c;
+        }
+    }
+    return tagNameLength > 0 && tagName[0] == '/' ? Tag::CLOSING : Tag::ELEMENT;
+}
+
+// name="value" pairs of the attribute text. The name ends at "=" or white space, the value is what lies
+// between the next two double quotes. Attributes without a name or without a value are dropped.
+void XmlParser::setAttributes(XmlElement* element) {
+    const char* text = attributeText;
+    const char* end = text + attributeTextLength;
+    const char* p = text;
+    while (p < end) {
+        while (p < end && isBlank(*p))
+            ++p;
+        if (p >= end)
+            break;
+        const char* name = p;
+        while (p < end && *p != '=' && !isBlank(*p))
+            ++p;
+        int nameLength = static_cast<int>(p - name);
+        if (nameLength > ATTRIBUTE_NAME_SIZE - 1)
+            nameLength = ATTRIBUTE_NAME_SIZE - 1;
+        const char* quote = static_cast<const char*>(std::memchr(p, '"', static_cast<size_t>(end - p)));
+        const char* value = quote ? quote + 1 : end;
+        const char* close =
+            static_cast<const char*>(std::memchr(value, '"', static_cast<size_t>(end - value)));
+        const char* valueEnd = close ? close : end;
+        p = close ? close + 1 : end;
+        int valueLength = static_cast<int>(valueEnd - value);
+        if (valueLength > ATTRIBUTE_VALUE_SIZE - 1)
+            valueLength = ATTRIBUTE_VALUE_SIZE - 1;
+        if (nameLength == 0 || valueLength == 0)
+            continue;
+        XmlValue stored;
+        if (std::memchr(value, '%', static_cast<size_t>(valueLength))) {
+            percentDecode(value, valueLength, decoded);
+            stored.setRaw(decoded.data(), static_cast<int>(decoded.size()));
+        } else {
+            stored.setText(value, valueLength);
+        }
+        element->setAttribute(XmlName(name, nameLength, true), stored);
+    }
+}
+
+bool XmlParser::readBinaryName(XmlName& name) {
+    uint8_t length;
+    if (!readBytes(&length, 1))
+        return false;
+    if (length > 0) {
+        char text[255];
+        if (!readBytes(text, length))
+            return false;
+        name = XmlName(text, length, true);
+        return true;
+    }
+    uint8_t id[4];
+    if (!readBytes(id, 4))
+        return false;
+    name = XmlName(static_cast<uint32_t>(id[0]) | static_cast<uint32_t>(id[1]) << 8 |
+                   static_cast<uint32_t>(id[2]) << 16 | static_cast<uint32_t>(id[3]) << 24);
+    return true;
+}
+
+XmlElement* XmlParser::readBinaryRecord() {
+    if (nextByte() != BINARY_MARKER)
+        return nullptr;
+    XmlName name;
+    if (!readBinaryName(name))
+        return nullptr;
+    auto* element = new (std::nothrow) XmlElement(name);
+    if (!element)
+        return nullptr;
+    for (;;) {
+        int flag = nextByte();
+        if (flag == 0)
+            break;
+        XmlName attribute;
+        uint8_t type;
+        uint8_t length[2];
+        if (flag != 1 || !readBinaryName(attribute) || !readBytes(&type, 1) || !readBytes(length, 2)) {
+            delete element;
+            return nullptr;
+        }
+        int size = length[0] | length[1] << 8;
+        if (size == 0)
+            continue;
+        decoded.resize(static_cast<size_t>(size));
+        if (!readBytes(decoded.data(), size)) {
+            delete element;
+            return nullptr;
+        }
+        XmlValue value;
+        // Unknown types and numbers of the wrong size are skipped.
+        if (value.setStored(type, decoded.data(), size))
+            element->setAttribute(attribute, value);
+    }
+    ++elementsCreated;
+    return element;
+}
+
+// Records one after the other at the top; inside a record, children follow its attributes, each behind a
+// flag byte 1, and a 0 ends them. A record cut off or malformed is dropped and ends the parse.
+void XmlParser::parseBinary(XmlElement* root) {
+    levels.clear();
+    while (ensure(1) && buffer[readIndex] == BINARY_MARKER) {
+        XmlElement* top = readBinaryRecord();
+        if (!top)
+            return;
+        root->appendChild(top);
+        levels.push_back({top, false});
+        while (!levels.empty()) {
+            int flag = nextByte();
+            if (flag == 0) {
+                ++elementsClosed;
+                levels.pop_back();
+                continue;
+            }
+            if (flag != 1)
+                return;
+            if (static_cast<int>(levels.size()) >= MAX_DEPTH) {
+                tooDeep = true;
+                return;
+            }
+            XmlElement* child = readBinaryRecord();
+            if (!child)
+                return;
+            levels.back().element->appendChild(child);
+            levels.push_back({child, false});
+        }
+    }
+}
+
+}  // namespace mt
