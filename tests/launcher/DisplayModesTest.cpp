@@ -1,4 +1,4 @@
-// What the adapter's answers allow, the resolutions offered, and the executable for each quality.
+// What the adapter's answers allow, and the resolutions offered.
 #include <gtest/gtest.h>
 
 #include "launcher/DisplayModes.h"
@@ -47,12 +47,4 @@ TEST(DisplayModes, ModeListKeepsTheFirstOfEachSizeWithinTheLimits) {
     launcher::DisplayModeList none = launcher::buildModeList(GraphicsAdapter({}, {}));
     EXPECT_EQ(none.count, 0u);
     EXPECT_EQ(none.records, nullptr);
-}
-
-TEST(DisplayModes, ExecutableByQuality) {
-    EXPECT_STREQ(launcher::gameExecutable(0), "valtor.exe");
-    EXPECT_STREQ(launcher::gameExecutable(1), "valtor_low.exe");
-    EXPECT_STREQ(launcher::gameExecutable(2), "valtor_low2.exe");
-    EXPECT_STREQ(launcher::gameExecutable(3), "valtor.exe");
-    EXPECT_STREQ(launcher::gameExecutable(-1), "valtor.exe");
 }

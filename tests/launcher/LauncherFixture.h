@@ -1,7 +1,6 @@
 #pragma once
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,83 +13,49 @@
 #include "launcher/LauncherMain.h"
 #include "launcher/LauncherState.h"
 #include "launcher/SettingsDialog.h"
-#include "platform/ComboBox.h"
-#include "platform/Dialog.h"
 #include "platform/GraphicsAdapter.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageLoop.h"
 #include "platform/Process.h"
+#include "platform/SyntheticInput.h"
 
-// The launcher run in this process without a display: a copy of the sample game folder as the current
-// directory, the per-user folder under a temporary XDG_DATA_HOME, SDL's dummy video driver, and the three
-// seams of the host replaced: the graphics adapter, the shell that starts the game, and message boxes.
-class LauncherTest : public ::testing::Test {
+// The launcher in this process without a display: a copy of the sample game folder as the current
+// directory, the per-user folder under a temporary XDG_DATA_HOME, SDL's dummy video driver, and the host's
+// graphics adapter, shell and message boxes replaced by recording fakes.
+class LauncherTest : public ::testing::Test, private platform::Shell {
   protected:
-    // What the fake shell saw when the launcher started the game.
     struct GameStart {
         std::string file;
-        std::string settingsAtStart;  // setup.dat's bytes at that moment
+        std::string settingsAtStart;  // setup.dat at that moment
         bool dialogGone = false;
-    };
-
-    class RecordingShell : public platform::Shell {
-      public:
-        explicit RecordingShell(LauncherTest& test) : test_(test) {}
-        int startFileAndWait(const std::string& file) override {
-            test_.starts.push_back(
-                {file, test_.readSettingsFile(),
-                 launcher::g_launcher.dialog == nullptr && platform::Dialog::all().empty()});
-            return 0;
-        }
-        bool startCommandLine(const std::string&) override { return false; }
-        bool htmlOpenCommand(std::string&) override { return false; }
-
-      private:
-        LauncherTest& test_;
-    };
-
-    struct Box {
-        std::string text, caption;
     };
 
     void SetUp() override {
         setenv("SDL_VIDEODRIVER", "dummy", 0);
-        setenv("SDL_RENDER_DRIVER", "software", 0);
         std::string pattern = (std::filesystem::temp_directory_path() / "launcher-test-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         root = pattern;
         game = root + "/game";
         dataHome = root + "/data";
         std::filesystem::create_directories(game);
-        std::filesystem::create_directories(dataHome);
         for (const char* file : {"data.pak", "data2.pak", "site.pak", "languages.txt"}) {
             std::filesystem::copy_file(std::string(MT_BINARY_DIR "/game/") + file, game + "/" + file);
-        }
-        const char* oldDataHome = getenv("XDG_DATA_HOME");
-        hadDataHome = oldDataHome != nullptr;
-        if (hadDataHome) {
-            savedDataHome = oldDataHome;
         }
         setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
         savedDirectory = std::filesystem::current_path();
         std::filesystem::current_path(game);
-
-        previousShell = platform::setShell(&shell);
-        previousBoxes =
-            platform::setMessageBoxHandler([this](const std::string& text, const std::string& caption) {
-                boxes.push_back({text, caption});
-                return platform::kMessageBoxOk;
-            });
-        previousAdapter =
-            platform::setGraphicsAdapterFactory([this]() -> std::unique_ptr<platform::GraphicsAdapter> {
-                if (duringStartUp) {
-                    duringStartUp();
-                }
-                if (!adapterPresent) {
-                    return nullptr;
-                }
-                return std::make_unique<platform::GraphicsAdapter>(capabilities, modes);
-            });
+        previousShell = platform::setShell(this);
+        platform::setMessageBoxHandler([this](const std::string& text, const std::string& caption) {
+            boxes.push_back({text, caption});
+            return platform::kMessageBoxOk;
+        });
+        platform::setGraphicsAdapterFactory([this]() -> std::unique_ptr<platform::GraphicsAdapter> {
+            if (duringStartUp) {
+                duringStartUp();
+            }
+            return adapterPresent ? std::make_unique<platform::GraphicsAdapter>(capabilities, modes)
+                                  : nullptr;
+        });
     }
 
     void TearDown() override {
@@ -98,46 +63,38 @@ class LauncherTest : public ::testing::Test {
         platform::Message message;
         while (platform::peekMessage(message)) {
         }
-        platform::setGraphicsAdapterFactory(previousAdapter);
-        platform::setMessageBoxHandler(previousBoxes);
+        platform::setGraphicsAdapterFactory(nullptr);
+        platform::setMessageBoxHandler(nullptr);
         platform::setShell(previousShell);
         std::filesystem::current_path(savedDirectory);
-        if (hadDataHome) {
-            setenv("XDG_DATA_HOME", savedDataHome.c_str(), 1);
-        } else {
-            unsetenv("XDG_DATA_HOME");
-        }
+        unsetenv("XDG_DATA_HOME");
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);
     }
 
     std::string settingsPath() const { return dataHome + "/Quillfen/Valtor/1.0/setup.dat"; }
-
     std::string readSettingsFile() const {
         std::ifstream in(settingsPath(), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-
     void writeSettingsFile(const std::string& bytes) const {
         std::filesystem::create_directories(std::filesystem::path(settingsPath()).parent_path());
         std::ofstream(settingsPath(), std::ios::binary) << bytes;
     }
-
     void writeGameFile(const std::string& name, const std::string& content) const {
         std::ofstream(game + "/" + name, std::ios::binary) << content;
     }
 
-    // The 60 bytes of a settings file, built field by field here.
+    // The 60 bytes of a settings file, built here field by field.
     static std::string settingsBytes(int32_t windowMode, int32_t width, int32_t height, int32_t quality,
-                                     int32_t audioMode, const std::string& name, int32_t codePage,
-                                     uint32_t magic = 0xDEADBABE) {
+                                     int32_t audioMode, const std::string& name, int32_t codePage) {
         std::string bytes;
         auto put = [&bytes](uint32_t value) {
             for (int i = 0; i < 4; ++i) {
                 bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
             }
         };
-        put(magic);
+        put(0xDEADBABE);
         for (int32_t value : {windowMode, width, height, quality, audioMode}) {
             put(static_cast<uint32_t>(value));
         }
@@ -148,16 +105,25 @@ class LauncherTest : public ::testing::Test {
         return bytes;
     }
 
-    // Start-up with the fake adapter; fails the test when the launcher would end.
+    // Start-up with the fake adapter; the test fails when the launcher would end instead.
     void startUp() {
         int exitCode = 99;
         ASSERT_TRUE(launcher::launcherStartUp(exitCode));
-        ASSERT_NE(launcher::g_launcher.dialog, nullptr);
+    }
+    // The player clicks at (x, y); the loop and the shutdown run to their end.
+    int leaveWithClick(int x, int y) {
+        platform::postClick(dialog(), x, y);
+        launcher::runMessageLoop();
+        return launcher::launcherShutDown();
+    }
+    // What one pass of the message loop does with the queued input.
+    void pump() {
+        launcher::g_launcher.inMessageLoop = true;
+        platform::processPendingMessages(launcher::g_launcher.dialog);
     }
 
     platform::Dialog& dialog() { return *launcher::g_launcher.dialog; }
     platform::ComboBox& list(int id) { return *launcher::g_launcher.dialog->comboBox(id); }
-
     std::vector<std::string> entries(int id) {
         std::vector<std::string> texts;
         for (int i = 0; i < list(id).getCount(); ++i) {
@@ -166,21 +132,13 @@ class LauncherTest : public ::testing::Test {
         return texts;
     }
 
-    // Lets the dialog handle what is queued, as one pass of the message loop would.
-    void pump() {
-        launcher::g_launcher.inMessageLoop = true;
-        platform::processPendingMessages(launcher::g_launcher.dialog);
-    }
-
     static platform::DisplayMode mode(uint32_t width, uint32_t height, uint32_t refresh = 60) {
         return {width, height, refresh, platform::kFormatX8R8G8B8};
     }
 
     std::string root, game, dataHome;
-    RecordingShell shell{*this};
     std::vector<GameStart> starts;
-    std::vector<Box> boxes;
-    // The adapter the launcher finds: all three qualities, five sizes (1024 x 768 twice).
+    std::vector<std::pair<std::string, std::string>> boxes;  // text, caption
     bool adapterPresent = true;
     platform::AdapterCapabilities capabilities{8, true, true, platform::kPixelShader3};
     std::vector<platform::DisplayMode> modes{mode(800, 600), mode(1024, 768), mode(1024, 768, 75),
@@ -189,10 +147,14 @@ class LauncherTest : public ::testing::Test {
     std::function<void()> duringStartUp;
 
   private:
+    int startFileAndWait(const std::string& file) override {
+        starts.push_back({file, readSettingsFile(),
+                          launcher::g_launcher.dialog == nullptr && platform::Dialog::all().empty()});
+        return 0;
+    }
+    bool startCommandLine(const std::string&) override { return false; }
+    bool htmlOpenCommand(std::string&) override { return false; }
+
     platform::Shell* previousShell = nullptr;
-    platform::MessageBoxHandler previousBoxes;
-    platform::GraphicsAdapterFactory previousAdapter;
     std::filesystem::path savedDirectory;
-    std::string savedDataHome;
-    bool hadDataHome = false;
 };
