@@ -28,6 +28,11 @@ bool acquire() {
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    // A dialog's picture goes to the screen with the host's own image calls, not through an OpenGL
+    // renderer: the picture is copied whole, so OpenGL would draw it no faster and only add a context per
+    // window (about 100 ms before the first picture shows, and its memory). The environment may still ask
+    // for OpenGL with SDL_FRAMEBUFFER_ACCELERATION.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "platform: no video: %s\n", SDL_GetError());
         return false;

@@ -3,13 +3,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 game=build/game
-if [ ! -x build/launcher/launcher ]; then
-  echo "The launcher is not built yet. What exists so far:"
-  echo "  - the framework library build/libmt.a and the stand-in layer build/libplatform.a"
-  echo "  - the test suites: run 'make test' (or 'cd build && ctest -N' to list them)"
-  exit 0
-fi
-if [ -n "${DISPLAY:-}" ]; then
+[ -x "$game/launcher" ] || { echo "$game/launcher is missing: run 'make run' (it builds first)."; exit 1; }
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "Starting the launcher in $game (settings in \${XDG_DATA_HOME:-~/.local/share}/Quillfen/Valtor/1.0/)."
   cd "$game" && exec ./launcher
 fi
 exec scripts/demo.sh
