@@ -559,7 +559,9 @@ TextureData* loadTextureData(InputStream& in, Texture* texture, const GfxHeader&
         return nullptr;
     if (packedData && storedBytes != 2 && storedBytes != 4)
         return nullptr;
-    const bool square = adv && !packedData;
+    // Rotated data addresses whole pixels in its square: formats of less than a byte per pixel or of blocks
+    // are loaded as plain raw data.
+    const bool square = adv && !packedData && isPlainFormat(format);
 
     // The frame size table and the frames must be in the stream before anything is allocated for them.
     const int64_t available = in.available();

@@ -63,7 +63,8 @@ Texture* loadTextureFile(const char* path, int format, bool adv, int scale);
 
 // Reads a texture file from the stream: a new texture (kind 0, empty name, the file's size, pixel format
 // `format`, one level) with one reference for the caller, its pixels converted to `format` while reading
-// (raw data into TextureDataSWRawAdv when adv is set), rescaled by scale / 256. Null when the stream does
+// (raw data into TextureDataSWRawAdv when adv is set and the format has a plain layout), rescaled by
+// scale / 256. Null when the stream does
 // not hold a loadable texture.
 Texture* readTexture(InputStream& in, int format, bool adv, int scale);
 

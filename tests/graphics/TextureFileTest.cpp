@@ -401,6 +401,12 @@ TEST(TextureFile, RotatedDataFillsTheMiddleOfItsSquare) {
     EXPECT_EQ(pixelAt(texture, 15 * 32 + 15, 2), 0u);
     EXPECT_EQ(pixelAt(texture, 15 * 32 + 16, 2), 0xF0F0u);
     texture->release(true);
+    // Pixels of less than a byte have no place in a square: they load as plain raw data.
+    texture = readBytes(gfxFile(PAL_4, STORAGE_RAW, 4, 2, {{0x12, 0x34, 0x56, 0x78}}), PAL_4, true);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(sw(texture)->getStorageFormat(), STORAGE_RAW);
+    EXPECT_EQ(level0(texture), (std::vector<uint8_t>{0x12, 0x34, 0x56, 0x78}));
+    texture->release(true);
     // The square needs frame 0's pixels in full.
     EXPECT_EQ(readBytes(gfxFile(ARGB_8888, STORAGE_RAW, 3, 2, {words32({1, 2})}), ARGB_8888, true), nullptr);
 }
