@@ -66,6 +66,25 @@ bool convertible(int32_t format) {
     return (bytes == 2 || bytes == 4) && isPlainFormat(format) && format != A_8;
 }
 
+template <int InBytes, int OutBytes>
+void convertRun(const uint8_t* in, uint8_t* out, int64_t count, const PixelConversion& conversion) {
+    for (int64_t i = 0; i < count; ++i)
+        storePixel(out + i * OutBytes, OutBytes, conversion(loadPixel(in + i * InBytes, InBytes)));
+}
+
+// Converts count pixels of 2 or 4 bytes.
+void convertPixels(const uint8_t* in, int32_t inBytes, uint8_t* out, int32_t outBytes, int64_t count,
+                   const PixelConversion& conversion) {
+    if (inBytes == 4 && outBytes == 4)
+        convertRun<4, 4>(in, out, count, conversion);
+    else if (inBytes == 4)
+        convertRun<4, 2>(in, out, count, conversion);
+    else if (outBytes == 4)
+        convertRun<2, 4>(in, out, count, conversion);
+    else
+        convertRun<2, 2>(in, out, count, conversion);
+}
+
 bool readHeader(InputStream& in, GfxHeader& header) {
     uint8_t bytes[GFX_HEADER_SIZE];
     if (readFully(in, bytes, GFX_HEADER_SIZE) != GFX_HEADER_SIZE)
@@ -90,7 +109,10 @@ bool readRawConverted(InputStream& in, TextureDataSW& data, int64_t total, const
                       const PixelFormatInfo& to, bool colorIndexed, int32_t width) {
     const int32_t inBytes = from.bytesPerPixel;
     const int32_t outBytes = to.bytesPerPixel;
+    const PixelConversion conversion(from, to, colorIndexed);
     const int64_t pixelCount = total / inBytes;
+    if (pixelCount * outBytes > INT32_MAX)
+        return false;
     if (pixelCount > 0) {
         uint8_t* out = static_cast<uint8_t*>(data.allocateLevel0(static_cast<int>(pixelCount * outBytes)));
         if (!out)
@@ -101,10 +123,8 @@ bool readRawConverted(InputStream& in, TextureDataSW& data, int64_t total, const
             const int64_t pixels = std::min<int64_t>(left, static_cast<int64_t>(chunk.size()) / inBytes);
             if (readFully(in, chunk.data(), pixels * inBytes) != pixels * inBytes)
                 return false;
-            for (int64_t i = 0; i < pixels; ++i, out += outBytes)
-                storePixel(
-                    out, outBytes,
-                    convertPixel(loadPixel(chunk.data() + i * inBytes, inBytes), from, to, colorIndexed));
+            convertPixels(chunk.data(), inBytes, out, outBytes, pixels, conversion);
+            out += pixels * outBytes;
             left -= pixels;
         }
         data.setLevel0(data.lock()->pixels, width);
@@ -125,6 +145,7 @@ bool readRawIntoSquare(InputStream& in, TextureDataSWRawAdv& data, const GfxHead
     const int32_t inBytes = from.bytesPerPixel;
     const int32_t outBytes = to.bytesPerPixel;
     const bool same = from.format == to.format;
+    const PixelConversion conversion(from, to, colorIndexed);
     const int64_t left = (side - header.width) / 2;
     const int64_t top = (side - header.height) / 2;
     std::vector<uint8_t> row(static_cast<size_t>(header.width) * inBytes);
@@ -136,9 +157,7 @@ bool readRawIntoSquare(InputStream& in, TextureDataSWRawAdv& data, const GfxHead
             std::memcpy(out, row.data(), row.size());
             continue;
         }
-        for (int32_t x = 0; x < header.width; ++x)
-            storePixel(out + x * outBytes, outBytes,
-                       convertPixel(loadPixel(row.data() + x * inBytes, inBytes), from, to, colorIndexed));
+        convertPixels(row.data(), inBytes, out, outBytes, header.width, conversion);
     }
     // Formats without an alpha field have no pixels to clear; outside the picture the square is still zero.
     if (to.alphaMask && (outBytes == 2 || outBytes == 4)) {
@@ -245,6 +264,8 @@ bool convertPacked(const std::vector<uint8_t>& stored, TextureDataSW& data, int3
         formats[partial][0] = makePixelFormatInfo(packedPixelFormat(from.format, colorIndexed, partial));
         formats[partial][1] = makePixelFormatInfo(packedPixelFormat(to.format, colorIndexed, partial));
     }
+    const PixelConversion conversions[2] = {PixelConversion(formats[0][0], formats[0][1], colorIndexed),
+                                            PixelConversion(formats[1][0], formats[1][1], colorIndexed)};
     // Frame offsets are sums of frame sizes, so they come in rising order: each is met at the start of a
     // segment, or lies inside one (and is marked -1).
     int32_t* offsets = data.getFrameTable();
@@ -270,17 +291,12 @@ bool convertPacked(const std::vector<uint8_t>& stored, TextureDataSW& data, int3
             const uint32_t count = segment.counts[r] / inBytes;
             putWord(count * outBytes);
             const bool partial = runs == 2 && r == 0;
-            const PixelFormatInfo& in = formats[partial][0];
-            const PixelFormatInfo& outFormat = formats[partial][1];
             const uint8_t* source = stored.data() + segment.runStarts[r];
-            if (in.format == outFormat.format) {
+            if (formats[partial][0].format == formats[partial][1].format)
                 std::memcpy(out + written, source, count * outBytes);
-            } else {
-                for (uint32_t i = 0; i < count; ++i)
-                    storePixel(out + written + i * outBytes, static_cast<int32_t>(outBytes),
-                               convertPixel(loadPixel(source + i * inBytes, static_cast<int32_t>(inBytes)),
-                                            in, outFormat, colorIndexed));
-            }
+            else
+                convertPixels(source, static_cast<int32_t>(inBytes), out + written,
+                              static_cast<int32_t>(outBytes), count, conversions[partial]);
             written += count * outBytes;
         }
     }

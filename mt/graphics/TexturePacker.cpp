@@ -7,19 +7,6 @@ namespace mt::graphics {
 
 namespace {
 
-// Moves one channel: the field under fromMask is cut or widened to the width of toMask and put there.
-// Widths come from the masks, so a 1-bit alpha widens to 0 or 255 like any other field.
-inline uint32_t moveChannel(uint32_t pixel, uint32_t fromMask, int32_t fromShift, uint32_t toMask,
-                            int32_t toShift) {
-    if (!fromMask || !toMask)
-        return 0;
-    const int fromWidth = std::popcount(fromMask);
-    const int toWidth = std::popcount(toMask);
-    uint32_t value = (pixel & fromMask) >> fromShift;
-    value = toWidth >= fromWidth ? value << (toWidth - fromWidth) : value >> (fromWidth - toWidth);
-    return (value << toShift) & toMask;
-}
-
 void appendWord(std::vector<uint8_t>& out, uint32_t value) {
     const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
                               static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
@@ -36,18 +23,37 @@ int32_t packedPixelFormat(int32_t format, bool colorIndexed, bool partial) {
     return format == RGB_565 && (colorIndexed || partial) ? ARGB_4444 : format;
 }
 
+PixelConversion::PixelConversion(const PixelFormatInfo& from, const PixelFormatInfo& to, bool colorIndexed)
+    : indexed(colorIndexed) {
+    // Channel widths come from the masks, so a 1-bit alpha widens to 0 or 255 like any other field.
+    auto plan = [](Channel& c, uint32_t fromMask, int32_t fromShift, uint32_t toMask, int32_t toShift) {
+        if (!fromMask || !toMask)
+            return;
+        const int fromWidth = std::popcount(fromMask);
+        const int toWidth = std::popcount(toMask);
+        c.fromMask = fromMask;
+        c.fromShift = fromShift;
+        c.up = toWidth > fromWidth ? toWidth - fromWidth : 0;
+        c.down = fromWidth > toWidth ? fromWidth - toWidth : 0;
+        c.toShift = toShift;
+        c.toMask = toMask;
+    };
+    if (from.alphaMask) {
+        plan(channels[0], from.alphaMask, from.alphaShift, to.alphaMask, to.alphaShift);
+    } else {
+        alphaFromValue = true;
+        opaque = to.alphaMask;
+    }
+    if (colorIndexed)
+        return;
+    plan(channels[1], from.redMask, from.redShift, to.redMask, to.redShift);
+    plan(channels[2], from.greenMask, from.greenShift, to.greenMask, to.greenShift);
+    plan(channels[3], from.blueMask, from.blueShift, to.blueMask, to.blueShift);
+}
+
 uint32_t convertPixel(uint32_t pixel, const PixelFormatInfo& from, const PixelFormatInfo& to,
                       bool colorIndexed) {
-    uint32_t alpha;
-    if (from.alphaMask)
-        alpha = moveChannel(pixel, from.alphaMask, from.alphaShift, to.alphaMask, to.alphaShift);
-    else
-        alpha = pixel != 0 ? to.alphaMask : 0;
-    if (colorIndexed)
-        return alpha | (pixel & 0xFFFu);
-    return alpha | moveChannel(pixel, from.redMask, from.redShift, to.redMask, to.redShift) |
-           moveChannel(pixel, from.greenMask, from.greenShift, to.greenMask, to.greenShift) |
-           moveChannel(pixel, from.blueMask, from.blueShift, to.blueMask, to.blueShift);
+    return PixelConversion(from, to, colorIndexed)(pixel);
 }
 
 PackedPixelClass classifyPixel(uint32_t pixel, const PixelFormatInfo& format) {
@@ -77,6 +83,8 @@ bool packFrame(const PixelRect& source, int32_t sourceFormat, int32_t destFormat
     const PixelFormatInfo toWhole = makePixelFormatInfo(packedPixelFormat(destFormat, colorIndexed, false));
     const PixelFormatInfo toPartial =
         makePixelFormatInfo(packedPixelFormat(destFormat, colorIndexed, alphaRuns));
+    const PixelConversion wholeConversion(fromWhole, toWhole, colorIndexed);
+    const PixelConversion partialConversion(fromPartial, toPartial, colorIndexed);
 
     std::vector<uint8_t> classes(static_cast<size_t>(source.width));
     for (int32_t y = 0; y < source.height; ++y) {
@@ -96,11 +104,11 @@ bool packFrame(const PixelRect& source, int32_t sourceFormat, int32_t destFormat
             uint8_t* written = out.data() + start;
             for (int32_t x = from; x < to; ++x, written += destBytes) {
                 const bool partial = classes[x] == PIXEL_PARTIAL;
-                const PixelFormatInfo& in = partial ? fromPartial : fromWhole;
-                const PixelFormatInfo& outFormat = partial ? toPartial : toWhole;
+                const bool same =
+                    partial ? fromPartial.format == toPartial.format : fromWhole.format == toWhole.format;
                 uint32_t pixel = loadPixel(row + x * sourceBytes, sourceBytes);
-                if (in.format != outFormat.format)
-                    pixel = convertPixel(pixel, in, outFormat, colorIndexed);
+                if (!same)
+                    pixel = partial ? partialConversion(pixel) : wholeConversion(pixel);
                 storePixel(written, destBytes, pixel);
             }
         };

@@ -38,6 +38,34 @@ int32_t packedPixelFormat(int32_t format, bool colorIndexed, bool partial);
 uint32_t convertPixel(uint32_t pixel, const PixelFormatInfo& from, const PixelFormatInfo& to,
                       bool colorIndexed);
 
+// convertPixel prepared once for many pixels of the same two layouts.
+class PixelConversion {
+  public:
+    PixelConversion(const PixelFormatInfo& from, const PixelFormatInfo& to, bool colorIndexed);
+    uint32_t operator()(uint32_t pixel) const {
+        uint32_t out = alphaFromValue ? (pixel != 0 ? opaque : 0) : 0;
+        for (const Channel& c : channels)
+            out |= ((((pixel & c.fromMask) >> c.fromShift) << c.up >> c.down) << c.toShift) & c.toMask;
+        return indexed ? out | (pixel & 0xFFFu) : out;
+    }
+
+  private:
+    // One channel: cut out, widened (up) or narrowed (down) to the target's width, and put in place. An
+    // unused channel has zero masks.
+    struct Channel {
+        uint32_t fromMask = 0;
+        int fromShift = 0;
+        int up = 0;
+        int down = 0;
+        int toShift = 0;
+        uint32_t toMask = 0;
+    };
+    Channel channels[4];
+    bool alphaFromValue = false;
+    uint32_t opaque = 0;
+    bool indexed = false;
+};
+
 // The class of a pixel by its alpha field (without alpha field: 0 is transparent, anything else opaque).
 PackedPixelClass classifyPixel(uint32_t pixel, const PixelFormatInfo& format);
 
