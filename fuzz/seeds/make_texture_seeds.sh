@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Writes small texture files of every storage code into fuzz/seeds/fuzz_texture_file/ (the fuzzer's seeds),
+# made with gfxtool from a picture with transparent, partly transparent and opaque pixels.
+# Usage: fuzz/seeds/make_texture_seeds.sh path/to/gfxtool
+set -euo pipefail
+tool=${1:?usage: $0 GFXTOOL}
+here=$(cd "$(dirname "$0")" && pwd)
+out=$here/fuzz_texture_file
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$out"
+python3 - "$work/picture.png" <<'PY'
+import struct, sys, zlib
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+width, height = 6, 8
+rows = []
+for y in range(height):
+    row = b"\x00"
+    for x in range(width):
+        alpha = (0, 0x80, 0xFF)[(x + 2 * y) % 3]
+        row += bytes((x * 40, y * 30, 0x90, alpha) if alpha else (0, 0, 0, 0))
+    rows.append(row)
+png = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
+       + chunk(b"IDAT", zlib.compress(b"".join(rows))) + chunk(b"IEND", b""))
+open(sys.argv[1], "wb").write(png)
+PY
+"$tool" frompng "$work/picture.png" "$out/raw_argb8888_2frames.gfx" --storage raw --format 2 --frames 2 >/dev/null
+"$tool" frompng "$work/picture.png" "$out/raw_rgb565.gfx" --storage raw --format 3 >/dev/null
+"$tool" frompng "$work/picture.png" "$out/plain_argb4444.gfx" --storage plain --format 4 >/dev/null
+"$tool" frompng "$work/picture.png" "$out/plain_argb8888_4frames.gfx" --storage plain --format 2 --frames 4 >/dev/null
+"$tool" frompng "$work/picture.png" "$out/alpha_argb4444_2frames.gfx" --storage alpha --format 4 --frames 2 >/dev/null
+"$tool" frompng "$work/picture.png" "$out/alpha_rgb565.gfx" --storage alpha --format 3 >/dev/null
+"$tool" frompng "$work/picture.png" "$out/alpha_argb8888.gfx" --storage alpha --format 2 >/dev/null

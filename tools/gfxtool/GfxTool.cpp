@@ -1,0 +1,440 @@
+#include "tools/gfxtool/GfxTool.h"
+
+#include <png.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "mt/core/ServiceRegistry.h"
+#include "mt/file/FileManager.h"
+#include "mt/file/FileManagerImpl.h"
+#include "mt/graphics/PNGImageLoader.h"
+#include "mt/graphics/PixelRef.h"
+#include "mt/graphics/Texture.h"
+#include "mt/graphics/TextureConverter.h"
+#include "mt/graphics/TextureDataSWPackedAlpha.h"
+#include "mt/graphics/TextureDataSWPackedPlain.h"
+#include "mt/graphics/TextureDataSWRaw.h"
+#include "mt/graphics/TextureFile.h"
+#include "mt/graphics/TexturePacker.h"
+#include "mt/stream/CachedInputStream.h"
+#include "mt/stream/FileInputStream.h"
+
+using namespace mt::graphics;
+
+namespace gfxtool {
+
+namespace {
+
+const char* const USAGE =
+    "Usage: gfxtool COMMAND ARGUMENTS\n"
+    "\n"
+    "Commands:\n"
+    "  topng FILE.gfx OUT.png [--frame N]\n"
+    "      Writes the texture file's frames as an RGBA picture, one below the other (only frame N with\n"
+    "      --frame). Colour-indexed pixels are written as they are stored.\n"
+    "  frompng IN.png OUT.gfx --storage raw|plain|alpha --format F [--frames N] [--dither]\n"
+    "      Makes a texture file from a picture. F is a pixel format code or name: 2 (argb8888), 3 (rgb565)\n"
+    "      or 4 (argb4444) for any storage, and for raw storage also 1, 6-10, 15 and 26. With --frames the\n"
+    "      picture is a column of N frames of equal height. raw keeps every pixel; plain packs runs of\n"
+    "      visible pixels; alpha packs partly transparent and opaque pixels in separate runs. --dither\n"
+    "      carries the rounding error of raw conversions on to the next pixel.\n"
+    "  info FILE.gfx\n"
+    "      Shows the header, the frame sizes and whether the file loads.\n";
+
+struct Options {
+    std::vector<std::string> positional;
+    std::string storage;
+    std::string format;
+    int frames = 1;
+    int frame = -1;
+    bool dither = false;
+};
+
+bool parseInt(const std::string& text, int& value) {
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || errno != 0 || parsed < INT32_MIN || parsed > INT32_MAX)
+        return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+int parseFormat(const std::string& text) {
+    if (text == "argb8888" || text == "8888")
+        return ARGB_8888;
+    if (text == "rgb565" || text == "565")
+        return RGB_565;
+    if (text == "argb4444" || text == "4444")
+        return ARGB_4444;
+    int code = 0;
+    return parseInt(text, code) ? code : 0;
+}
+
+// Registers a file manager for the library's loaders and writers while the tool runs.
+class FileSystem {
+  public:
+    FileSystem() : manager(mt::file::createFileManager()) {
+        previous = mt::g_serviceRegistry;
+        if (manager)
+            registry.registerService(manager.get(), mt::SERVICE_FILE_MANAGER);
+        mt::g_serviceRegistry = &registry;
+    }
+    ~FileSystem() { mt::g_serviceRegistry = previous; }
+    bool ready() const { return manager != nullptr; }
+
+  private:
+    std::unique_ptr<mt::file::FileManager> manager;
+    mt::ServiceRegistry registry;
+    mt::ServiceRegistry* previous;
+};
+
+// Releases a texture when it goes out of scope.
+struct TextureRef {
+    Texture* texture = nullptr;
+    explicit TextureRef(Texture* t = nullptr) : texture(t) {}
+    ~TextureRef() { mt::releaseReference(texture, true); }
+    TextureRef(const TextureRef&) = delete;
+    TextureRef& operator=(const TextureRef&) = delete;
+};
+
+// Writes 8-bit RGBA rows as a PNG file. Nothing with a destructor lives in this frame, so that libpng's
+// error return may unwind it.
+bool writePngFile(const char* path, int width, int height, png_bytep* rows) {
+    FILE* file = std::fopen(path, "wb");
+    if (!file)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!png || !info) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_write_image(png, rows);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0;
+}
+
+class Tool {
+  public:
+    Tool(FILE* out, FILE* err) : out(out), err(err) {}
+
+    int fail(const std::string& message) {
+        std::fprintf(err, "gfxtool: %s\n", message.c_str());
+        return EXIT_FAILED;
+    }
+    int usageError(const std::string& message) {
+        std::fprintf(err, "gfxtool: %s (see gfxtool --help)\n", message.c_str());
+        return EXIT_USAGE;
+    }
+
+    int toPng(const Options& options);
+    int fromPng(const Options& options);
+    int info(const Options& options);
+
+  private:
+    // Reads a texture file in its own pixel format; null (with the reason on err) when it does not load.
+    Texture* loadFile(const std::string& path, GfxHeader& header);
+    bool frameToRgba(Texture* texture, int frame, uint8_t* rgba);
+
+    FILE* out;
+    FILE* err;
+};
+
+Texture* Tool::loadFile(const std::string& path, GfxHeader& header) {
+    mt::FileInputStream in{mt::String(path.c_str()), 0};
+    if (!in.isOpen()) {
+        fail("cannot open '" + path + "'");
+        return nullptr;
+    }
+    uint8_t bytes[GFX_HEADER_SIZE];
+    if (in.read(bytes, GFX_HEADER_SIZE) != GFX_HEADER_SIZE) {
+        fail("'" + path + "' is too short for a texture file");
+        return nullptr;
+    }
+    header = parseTextureHeader(bytes);
+    Texture* texture = new Texture(TEXTURE_FROM_FILE, mt::String(), Size{header.width, header.height},
+                                   header.format, nullptr, 0, 1);
+    if (!loadTextureData(in, texture, header, header.format, false)) {
+        texture->release(true);
+        fail("'" + path + "' is damaged or not a texture file this tool can read");
+        return nullptr;
+    }
+    return texture;
+}
+
+bool Tool::frameToRgba(Texture* texture, int frame, uint8_t* rgba) {
+    auto* data = dynamic_cast<TextureDataSW*>(texture->getData());
+    const Size size = texture->getSize();
+    const int32_t format = texture->getFormat();
+    const int64_t pixels = static_cast<int64_t>(size.width) * size.height;
+    std::memset(rgba, 0, static_cast<size_t>(pixels) * 4);
+    if (!data)
+        return false;
+    auto put = [&](int64_t i, const PixelRef& pixel) {
+        int r, g, b, a;
+        pixel.readRGBA(r, g, b, a);
+        rgba[4 * i] = static_cast<uint8_t>(r);
+        rgba[4 * i + 1] = static_cast<uint8_t>(g);
+        rgba[4 * i + 2] = static_cast<uint8_t>(b);
+        rgba[4 * i + 3] = static_cast<uint8_t>(a);
+    };
+    if (data->getStorageFormat() == STORAGE_RAW) {
+        uint8_t* level = static_cast<uint8_t*>(data->lock()->pixels);
+        const int64_t offset = data->getFrameOffset(frame);
+        const int64_t bytes = levelByteSize(format, size.width, size.height);
+        if (!level || bytes <= 0 || offset < 0 || offset + bytes > data->getDataSize())
+            return false;
+        const PixelRef first(level + offset, format, texture);
+        for (int64_t i = 0; i < pixels; ++i)
+            put(i, first.at(i));
+        return true;
+    }
+    auto* packedData = dynamic_cast<TextureDataSWPackedPlain*>(data);
+    const int32_t bytesPerPixel = getBytesPerPixel(format);
+    if (!packedData || (bytesPerPixel != 2 && bytesPerPixel != 4))
+        return false;
+    std::vector<uint8_t> unpacked(static_cast<size_t>(pixels) * bytesPerPixel);
+    std::vector<uint8_t> classes(static_cast<size_t>(pixels));
+    const bool complete = packedData->unpackFrame(frame, unpacked.data(), classes.data(), size.width);
+    const bool colorIndexed = data->isColorIndexed();
+    for (int64_t i = 0; i < pixels; ++i) {
+        if (classes[i] == PIXEL_TRANSPARENT)
+            continue;
+        const int32_t held = packedPixelFormat(format, colorIndexed, classes[i] == PIXEL_PARTIAL);
+        put(i, PixelRef(unpacked.data() + i * bytesPerPixel, held, texture));
+    }
+    return complete;
+}
+
+int Tool::toPng(const Options& options) {
+    if (options.positional.size() != 2)
+        return usageError("topng needs FILE.gfx and OUT.png");
+    GfxHeader header;
+    TextureRef texture(loadFile(options.positional[0], header));
+    if (!texture.texture)
+        return EXIT_FAILED;
+    const int frames = texture.texture->getFrameCount();
+    if (options.frame >= frames)
+        return fail("the file has " + std::to_string(frames) + " frame(s); there is no frame " +
+                    std::to_string(options.frame));
+    const int first = options.frame >= 0 ? options.frame : 0;
+    const int count = options.frame >= 0 ? 1 : frames;
+    const Size size = texture.texture->getSize();
+    const int64_t frameBytes = static_cast<int64_t>(size.width) * size.height * 4;
+    if (static_cast<int64_t>(size.height) * count > INT32_MAX || frameBytes * count > (int64_t{1} << 31))
+        return fail("the picture would be too large");
+    std::vector<uint8_t> rgba(static_cast<size_t>(frameBytes * count));
+    bool complete = true;
+    for (int i = 0; i < count; ++i)
+        complete = frameToRgba(texture.texture, first + i, rgba.data() + frameBytes * i) && complete;
+    const int height = size.height * count;
+    std::vector<png_bytep> rows(static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y)
+        rows[y] = rgba.data() + static_cast<size_t>(y) * size.width * 4;
+    if (!writePngFile(options.positional[1].c_str(), size.width, height, rows.data()))
+        return fail("cannot write '" + options.positional[1] + "'");
+    if (!complete)
+        std::fprintf(err, "gfxtool: warning: damaged frame data; what could not be read is transparent\n");
+    std::fprintf(out, "%s: %d x %d, %d frame(s)\n", options.positional[1].c_str(), size.width, height, count);
+    return EXIT_OK;
+}
+
+int Tool::fromPng(const Options& options) {
+    if (options.positional.size() != 2)
+        return usageError("frompng needs IN.png and OUT.gfx");
+    int32_t storage;
+    if (options.storage == "raw")
+        storage = STORAGE_RAW;
+    else if (options.storage == "plain")
+        storage = STORAGE_PACKED_PLAIN;
+    else if (options.storage == "alpha")
+        storage = STORAGE_PACKED_ALPHA;
+    else
+        return usageError("--storage must be raw, plain or alpha");
+    const int32_t format = parseFormat(options.format);
+    const bool packable = format == ARGB_8888 || format == RGB_565 || format == ARGB_4444;
+    if (storage == STORAGE_RAW ? !(isPlainFormat(format)) : !packable)
+        return usageError("pixel format '" + options.format + "' cannot be stored " + options.storage);
+    if (options.frames < 1)
+        return usageError("--frames must be at least 1");
+
+    mt::FileInputStream file{mt::String(options.positional[0].c_str()), 0};
+    if (!file.isOpen())
+        return fail("cannot open '" + options.positional[0] + "'");
+    mt::CachedInputStream cached(&file, 4096);
+    PNGImageLoader loader;
+    loader.setMaxSide(GFX_MAX_SIDE);
+    TextureRef picture(loader.load(&cached));
+    if (!picture.texture || !picture.texture->lock() || !picture.texture->lock()->pixels)
+        return fail("'" + options.positional[0] + "' is not a readable PNG picture");
+    const Size size = picture.texture->getSize();
+    if (size.height % options.frames != 0)
+        return fail("the picture's height " + std::to_string(size.height) + " is not a multiple of " +
+                    std::to_string(options.frames) + " frames");
+    const int32_t frameHeight = size.height / options.frames;
+
+    TextureConverter converter;
+    TextureRef converted(
+        converter.convert(picture.texture, storage == STORAGE_RAW ? format : ARGB_8888, options.dither));
+    if (!converted.texture || !converted.texture->lock()->pixels)
+        return fail("cannot convert the picture to pixel format " + std::to_string(format));
+    const uint8_t* pixels = static_cast<const uint8_t*>(converted.texture->lock()->pixels);
+
+    std::vector<uint8_t> level;
+    std::vector<int32_t> offsets;
+    if (storage == STORAGE_RAW) {
+        const int64_t frameBytes = levelByteSize(format, size.width, frameHeight);
+        level.assign(pixels, pixels + frameBytes * options.frames);
+        for (int i = 0; i < options.frames; ++i)
+            offsets.push_back(static_cast<int32_t>(frameBytes * i));
+    } else {
+        for (int i = 0; i < options.frames; ++i) {
+            offsets.push_back(static_cast<int32_t>(level.size()));
+            PixelRect frame;
+            frame.pixels =
+                const_cast<uint8_t*>(pixels) + static_cast<size_t>(size.width) * frameHeight * 4 * i;
+            frame.width = size.width;
+            frame.height = frameHeight;
+            frame.pitch = size.width;
+            packFrame(frame, ARGB_8888, format, storage, false, level);
+            if (level.size() > static_cast<size_t>(INT32_MAX))
+                return fail("the packed frames are too large for a texture file");
+        }
+    }
+
+    TextureRef texture(
+        new Texture(TEXTURE_FROM_FILE, mt::String(), Size{size.width, frameHeight}, format, nullptr, 0, 1));
+    TextureDataSW* data;
+    if (storage == STORAGE_RAW)
+        data = new TextureDataSWRaw(texture.texture);
+    else if (storage == STORAGE_PACKED_PLAIN)
+        data = new TextureDataSWPackedPlain(texture.texture);
+    else
+        data = new TextureDataSWPackedAlpha(texture.texture);
+    void* block = data->allocateLevel0(static_cast<int>(level.size()));
+    if (!block)
+        return fail("out of memory");
+    std::memcpy(block, level.data(), level.size());
+    std::copy(offsets.begin(), offsets.end(), data->createFrameTable(options.frames));
+    texture.texture->setFrameCount(options.frames);
+
+    const int written = saveTextureFile(texture.texture, options.frames, options.positional[1].c_str());
+    if (written <= 0)
+        return fail("cannot write '" + options.positional[1] + "'");
+    std::fprintf(out, "%s: %d x %d, %d frame(s), format %d (%s), %s, %d bytes\n",
+                 options.positional[1].c_str(), size.width, frameHeight, options.frames, format,
+                 getPixelFormatName(format), getStorageFormatName(storage), written);
+    return EXIT_OK;
+}
+
+int Tool::info(const Options& options) {
+    if (options.positional.size() != 1)
+        return usageError("info needs FILE.gfx");
+    const std::string& path = options.positional[0];
+    mt::FileInputStream in{mt::String(path.c_str()), 0};
+    if (!in.isOpen())
+        return fail("cannot open '" + path + "'");
+    uint8_t bytes[GFX_HEADER_SIZE];
+    if (in.read(bytes, GFX_HEADER_SIZE) != GFX_HEADER_SIZE)
+        return fail("'" + path + "' is too short for a texture file");
+    const GfxHeader header = parseTextureHeader(bytes);
+    std::fprintf(out, "pixel format:   %d (%s)\n", header.format, getPixelFormatName(header.format));
+    std::fprintf(out, "storage:        %d (%s)\n", header.storage, getStorageFormatName(header.storage));
+    std::fprintf(out, "size:           %d x %d\n", header.width, header.height);
+    std::fprintf(out, "frames:         %d\n", header.frameCount);
+    std::fprintf(out, "colour-indexed: %s\n", header.colorIndexed ? "yes" : "no");
+    if (header.convertedSize)
+        std::fprintf(out, "size as RGB 565: %d\n", header.convertedSize);
+    if (header.scaledPackedSize)
+        std::fprintf(out, "packed size at scale 187: %d\n", header.scaledPackedSize);
+    const int32_t available = in.available();
+    for (int i = 0; i < header.frameCount && 4 * (i + 1) <= available; ++i) {
+        uint8_t word[4];
+        if (in.read(word, 4) != 4)
+            break;
+        std::fprintf(out, "frame %d:        %u bytes\n", i,
+                     static_cast<unsigned>(word[0] | word[1] << 8 | word[2] << 16 |
+                                           static_cast<unsigned>(word[3]) << 24));
+    }
+    GfxHeader reread;
+    TextureRef texture(loadFile(path, reread));
+    std::fprintf(out, "loads:          %s\n", texture.texture ? "yes" : "no");
+    return texture.texture ? EXIT_OK : EXIT_FAILED;
+}
+
+}  // namespace
+
+const char* usage() {
+    return USAGE;
+}
+
+int run(const std::vector<std::string>& args, FILE* out, FILE* err) {
+    Tool tool(out, err);
+    if (args.empty())
+        return tool.usageError("no command given");
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        std::fputs(USAGE, out);
+        return EXIT_OK;
+    }
+    Options options;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](std::string& target) {
+            if (i + 1 >= args.size())
+                return false;
+            target = args[++i];
+            return true;
+        };
+        std::string text;
+        if (arg == "--storage") {
+            if (!value(options.storage))
+                return tool.usageError("--storage needs a value");
+        } else if (arg == "--format") {
+            if (!value(options.format))
+                return tool.usageError("--format needs a value");
+        } else if (arg == "--frames") {
+            if (!value(text) || !parseInt(text, options.frames) || options.frames < 1 ||
+                options.frames > 32767)
+                return tool.usageError("--frames needs a count from 1 to 32767");
+        } else if (arg == "--frame") {
+            if (!value(text) || !parseInt(text, options.frame) || options.frame < 0)
+                return tool.usageError("--frame needs a frame number");
+        } else if (arg == "--dither") {
+            options.dither = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return tool.usageError("unknown option '" + arg + "'");
+        } else {
+            options.positional.push_back(arg);
+        }
+    }
+    FileSystem files;
+    if (!files.ready())
+        return tool.fail("cannot create the file manager");
+    if (args[0] == "topng")
+        return tool.toPng(options);
+    if (args[0] == "frompng")
+        return tool.fromPng(options);
+    if (args[0] == "info")
+        return tool.info(options);
+    return tool.usageError("unknown command '" + args[0] + "'");
+}
+
+}  // namespace gfxtool

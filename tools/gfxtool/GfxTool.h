@@ -1,0 +1,20 @@
+#pragma once
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace gfxtool {
+
+// Exit codes.
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_FAILED = 1;
+constexpr int EXIT_USAGE = 2;
+
+// Runs one command line (the arguments after the program name): topng, frompng or info. Results go to out;
+// every error is one line on err. Returns the exit code.
+int run(const std::vector<std::string>& args, FILE* out, FILE* err);
+
+// The usage text.
+const char* usage();
+
+}  // namespace gfxtool
