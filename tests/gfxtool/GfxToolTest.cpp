@@ -9,30 +9,14 @@
 #include "mt/graphics/PNGImageLoader.h"
 #include "mt/graphics/Texture.h"
 #include "mt/stream/MemoryStream.h"
+#include "support/ToolRun.h"
 
 namespace {
 
-struct Result {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-std::string contents(FILE* file) {
-    std::string text;
-    std::rewind(file);
-    char buffer[4096];
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, got);
-    std::fclose(file);
-    return text;
-}
+using Result = testsupport::ToolResult;
 
 Result runTool(const std::vector<std::string>& args) {
-    FILE* out = std::tmpfile();
-    FILE* err = std::tmpfile();
-    const int code = gfxtool::run(args, out, err);
-    return {code, contents(out), contents(err)};
+    return testsupport::runCaptured(gfxtool::run, args);
 }
 
 // A 4 x 6 RGBA picture with transparent (all zero), partly transparent and opaque pixels.

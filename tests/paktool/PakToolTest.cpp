@@ -6,31 +6,15 @@
 #include "../file/PackSupport.h"
 #include "../file/TempDir.h"
 #include "mt/file/FileManagerImpl.h"
+#include "support/ToolRun.h"
 #include "tools/paktool/PakTool.h"
 
 namespace {
 
-struct Result {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-std::string contents(FILE* file) {
-    std::string text;
-    std::rewind(file);
-    char buffer[4096];
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, got);
-    std::fclose(file);
-    return text;
-}
+using Result = testsupport::ToolResult;
 
 Result runTool(const std::vector<std::string>& args) {
-    FILE* out = std::tmpfile();
-    FILE* err = std::tmpfile();
-    int code = paktool::run(args, out, err);
-    return {code, contents(out), contents(err)};
+    return testsupport::runCaptured(paktool::run, args);
 }
 
 int lineCount(const std::string& text) {
