@@ -275,19 +275,10 @@ Texture* TextureConverter::copySameFormat(Texture* source) {
 }
 
 Texture* TextureConverter::convertFormat(Texture* source, int format) {
+    // The direct colour formats (those a palette entry can have) and A_8 convert pixel by pixel.
+    if (isPaletteEntryFormat(format) || format == A_8)
+        return convertPlain(source, format);
     switch (format) {
-        case RGB_888:
-        case ARGB_8888:
-        case RGB_565:
-        case ARGB_4444:
-        case ARGB_1555:
-        case ABGR_8888:
-        case BGR_888:
-        case BGR_565:
-        case ABGR_4444:
-        case ABGR_1555:
-        case A_8:
-            return convertPlain(source, format);
         case PAL_8:
             return palettize(source, 8);
         case PAL_4:

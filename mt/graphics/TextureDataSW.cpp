@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "mt/graphics/ColorTable.h"
+#include "mt/graphics/DrawTarget.h"
 #include "mt/graphics/Texture.h"
 
 namespace mt::graphics {
@@ -190,6 +191,15 @@ bool TextureDataSW::ownsPixels() const {
         if (owned)
             return true;
     return false;
+}
+
+void TextureDataSW::useDrawTarget(const DrawTarget& target) {
+    clipRight = target.clipRight;
+    clipLeft = target.clipLeft;
+    clipTop = target.clipTop;
+    clipBottom = target.clipBottom;
+    additiveTable = target.additiveTable ? target.additiveTable : defaultAdditiveTable();
+    blendTable16 = target.blendTable16 ? target.blendTable16 : defaultBlendTable16();
 }
 
 }  // namespace mt::graphics

@@ -73,6 +73,8 @@ class TextureDataSW : public TextureData {
     // The colour table entry for a pixel's low 12 bits (32-bit entries only), or the pixel itself when no
     // such entry exists.
     uint32_t colorTableEntry(uint32_t pixel) const;
+    // Takes a draw target's clip rectangle and blend tables (the built-in tables where it has none).
+    void useDrawTarget(const DrawTarget& target);
 
     // Whether allocateLevels clears the blocks it allocates.
     bool clearNewPixels = true;

@@ -74,17 +74,12 @@ void TextureDataSWPackedPlain::draw(const DrawTarget* target, void* destination,
         return;
     if (frame < 0 || frame >= getFrameCount())
         frame = 0;
-    clipRight = target->clipRight;
-    clipLeft = target->clipLeft;
-    clipTop = target->clipTop;
-    clipBottom = target->clipBottom;
+    useDrawTarget(*target);
     const int32_t format = formatInfo.format;
     if (format != ARGB_8888 && format != RGB_565 && format != ARGB_4444)
         return;
     alpha = std::clamp(alpha, 0, 255);
     constantAlpha = format == ARGB_4444 ? alpha / 16 : alpha;
-    additiveTable = target->additiveTable ? target->additiveTable : defaultAdditiveTable();
-    blendTable16 = target->blendTable16 ? target->blendTable16 : defaultBlendTable16();
     selectRuns();
     const uint8_t* data = static_cast<const uint8_t*>(level0->pixels);
     if (!data || width <= 0 || height <= 0 || !runWhole || !runPartial)

@@ -104,12 +104,7 @@ void TextureDataSWRaw::draw(const DrawTarget* target, void* destination, const i
         return;
     if (frame < 0 || frame >= getFrameCount())
         frame = 0;
-    clipRight = target->clipRight;
-    clipLeft = target->clipLeft;
-    clipTop = target->clipTop;
-    clipBottom = target->clipBottom;
-    additiveTable = target->additiveTable ? target->additiveTable : defaultAdditiveTable();
-    blendTable16 = target->blendTable16 ? target->blendTable16 : defaultBlendTable16();
+    useDrawTarget(*target);
     // The blend tables have 256 alpha rows: keep the index inside them.
     alpha = std::clamp(alpha, 0, 255);
     constantAlpha = alpha;

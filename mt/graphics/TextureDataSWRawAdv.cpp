@@ -91,12 +91,7 @@ void TextureDataSWRawAdv::draw(const DrawTarget* target, void* destination, cons
                                int x, int y, int alpha, int) {
     if (!target || !destination || !destinationPitch)
         return;
-    clipRight = target->clipRight;
-    clipLeft = target->clipLeft;
-    clipTop = target->clipTop;
-    clipBottom = target->clipBottom;
-    additiveTable = target->additiveTable ? target->additiveTable : defaultAdditiveTable();
-    blendTable16 = target->blendTable16 ? target->blendTable16 : defaultBlendTable16();
+    useDrawTarget(*target);
     alpha = std::clamp(alpha, 0, 255);
     constantAlpha = alpha;
     if (!level0->pixels || side <= 0 || width <= 0 || height <= 0 || scale <= 0)
