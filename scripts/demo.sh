@@ -24,16 +24,12 @@ timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" bash -euo pipefail -c '
 step() { echo "  - $*"; }
 openbox >/dev/null 2>&1 &
 sleep 1
+source scripts/x11-window.sh
 export XDG_DATA_HOME=$demo/data SDL_VIDEODRIVER=x11 VALTOR_DEMO_SECONDS=2
 (cd "$game" && exec ./launcher) >"$demo/game-output.txt" 2>&1 &
 pid=$!
-win=""
-for _ in $(seq 100); do
-    win=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n 1 || true)
-    [ -n "$win" ] && break
-    sleep 0.1
-done
-[ -n "$win" ] || { echo "The launcher window did not appear:"; cat "$demo/game-output.txt"; exit 1; }
+win=$(wait_for_window --onlyvisible --pid "$pid") ||
+    { echo "The launcher window did not appear:"; cat "$demo/game-output.txt"; exit 1; }
 sleep 0.7
 eval "$(xdotool getwindowgeometry --shell "$win")"
 click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; sleep 0.6; }
@@ -47,11 +43,7 @@ step "chose russkij: background picture and lists now in Russian"
 import -window "$win" "$demo/3-launcher-russkij.png"
 click 330 355
 step "clicked the start area (the button drawn on the picture): the launcher wrote setup.dat and started the game"
-for _ in $(seq 50); do
-    game_win=$(xdotool search --onlyvisible --name "^Valtor\$" 2>/dev/null | head -n 1 || true)
-    [ -n "$game_win" ] && break
-    sleep 0.1
-done
+WINDOW_WAIT_TENTHS=50 wait_for_window --onlyvisible --name "^Valtor\$" >/dev/null || true
 sleep 0.5
 import -window root "$demo/4-game-started.png"
 step "the stand-in game showed what it received; the launcher waits until it ends"

@@ -11,6 +11,7 @@
 # browser-arguments.txt (one argument a line). Without a display it starts a virtual X server with a
 # window manager for itself.
 set -euo pipefail
+source "$(dirname "$0")/x11-window.sh"
 build=$(cd "${1:-build}" && pwd)
 out=${2:-$build/demo}
 mkdir -p "$out"
@@ -63,19 +64,9 @@ shoot() {
 (cd "$work" && exec env PATH="$work/bin:$PATH" SELLING_BROWSER_RECORD="$record" SDL_VIDEODRIVER=x11 \
     SDL_RENDER_DRIVER=software "$build/game/selling") >"$out/selling-log.txt" 2>&1 &
 app=$!
-win=""
-for _ in $(seq 100); do
-    win=$(xdotool search --onlyvisible --name "^Valtor\$" 2>/dev/null | head -n 1 || true)
-    [ -n "$win" ] && break
-    sleep 0.1
-done
-[ -n "$win" ] || { echo "selling demo: no window"; cat "$out/selling-log.txt"; exit 1; }
-# The client area's place on the screen (xdotool's geometry counts the window manager's frame in).
-info=$(xwininfo -id "$win")
-X=$(awk '/Absolute upper-left X/ { print $4 }' <<<"$info")
-Y=$(awk '/Absolute upper-left Y/ { print $4 }' <<<"$info")
-WIDTH=$(awk '/^ *Width:/ { print $2 }' <<<"$info")
-HEIGHT=$(awk '/^ *Height:/ { print $2 }' <<<"$info")
+win=$(wait_for_window --onlyvisible --name "^Valtor\$") ||
+    { echo "selling demo: no window"; cat "$out/selling-log.txt"; exit 1; }
+client_geometry "$win"
 echo "selling demo: window ${WIDTH}x$HEIGHT at $X,$Y"
 point() {
     xdotool mousemove $((X + $1)) $((Y + $2))

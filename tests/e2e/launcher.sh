@@ -7,6 +7,7 @@
 # Screenshots go to <build>/e2e/launcher/.
 set -euo pipefail
 build=$(cd "$1" && pwd)
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 out=$build/e2e/launcher
 pictures=$build/assets/stage/data/launcher
 for tool in xvfb-run openbox xdotool import compare convert od; do
@@ -15,11 +16,12 @@ done
 [ -x "$build/game/launcher" ] || { echo "$build/game/launcher is missing"; exit 1; }
 rm -rf "$out"
 mkdir -p "$out"
-export out pictures build
+export out pictures build source_dir
 
 timeout 220 xvfb-run -a -s "-screen 0 1024x768x24" bash -euo pipefail -c '
 openbox >/dev/null 2>&1 &
 sleep 1
+source "$source_dir/scripts/x11-window.sh"
 export SDL_VIDEODRIVER=x11 SDL_RENDER_DRIVER=software VALTOR_DEMO_SECONDS=0
 
 # A fresh game folder and per-user folder for each run.
@@ -36,13 +38,7 @@ prepare() {
 start() {
     (cd "$run/game" && exec ./launcher) >"$run/launcher.log" 2>&1 &
     pid=$!
-    win=""
-    for _ in $(seq 100); do
-        win=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n 1 || true)
-        [ -n "$win" ] && break
-        sleep 0.1
-    done
-    [ -n "$win" ] || { echo "$1: no launcher window"; cat "$run/launcher.log"; exit 1; }
+    win=$(wait_for_window --onlyvisible --pid "$pid") || { echo "$1: no launcher window"; cat "$run/launcher.log"; exit 1; }
     sleep 0.5
     eval "$(xdotool getwindowgeometry --shell "$win")"
     [ "$WIDTH" = 438 ] && [ "$HEIGHT" = 429 ] || { echo "$1: window ${WIDTH}x$HEIGHT, not 438x429"; exit 1; }

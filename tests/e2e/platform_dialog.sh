@@ -4,6 +4,7 @@
 # dismissed, and Alt+F4 through the window manager. Screenshots go to <build>/e2e/platform/.
 set -euo pipefail
 build=$(cd "$1" && pwd)
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 demo=$build/tests/e2e/e2e_platform_demo
 out=$build/e2e/platform
 for tool in xvfb-run openbox xdotool import xwininfo; do
@@ -12,9 +13,10 @@ done
 [ -x "$demo" ] || { echo "$demo is missing"; exit 1; }
 rm -rf "$out"
 mkdir -p "$out"
-export demo out
+export demo out source_dir
 
 timeout 200 xvfb-run -a -s "-screen 0 1024x768x24" bash -euo pipefail -c '
+source "$source_dir/scripts/x11-window.sh"
 log=$out/log.txt
 waitfor() {
     for _ in $(seq 150); do
@@ -30,13 +32,7 @@ sleep 1
 SDL_VIDEODRIVER=x11 "$demo" >"$log" 2>&1 &
 app=$!
 waitfor ready
-win=""
-for _ in $(seq 50); do
-    win=$(xdotool search --name "^Platform demo\$" | head -n 1 || true)
-    [ -n "$win" ] && break
-    sleep 0.1
-done
-[ -n "$win" ] || { echo "no window"; exit 1; }
+win=$(WINDOW_WAIT_TENTHS=50 wait_for_window --name "^Platform demo\$") || { echo "no window"; exit 1; }
 eval "$(xdotool getwindowgeometry --shell "$win")"
 [ "$WIDTH" = 438 ] && [ "$HEIGHT" = 429 ] || { echo "client area ${WIDTH}x$HEIGHT, not 438x429"; exit 1; }
 click() {

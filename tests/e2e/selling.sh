@@ -29,6 +29,7 @@ export build source_dir out pictures
 timeout 200 xvfb-run -a -s "-screen 0 1024x768x24" bash -euo pipefail -c '
 openbox >/dev/null 2>&1 &
 sleep 1
+source "$source_dir/scripts/x11-window.sh"
 
 # Pixels in which two pictures differ.
 differing() {
@@ -60,21 +61,14 @@ chmod +x "$work/bin/xdg-open"
 end_with() {
     (cd "$work" && exec env PATH="$work/bin:$PATH" SDL_VIDEODRIVER=x11 SDL_RENDER_DRIVER=software \
         "$build/game/selling") >"$out/log-$1.txt" 2>&1 &
-    local app=$! win="" info x y
-    for _ in $(seq 100); do
-        win=$(xdotool search --onlyvisible --name "^Valtor\$" 2>/dev/null | head -n 1 || true)
-        [ -n "$win" ] && break
-        sleep 0.1
-    done
-    [ -n "$win" ] || { echo "$1: no window"; kill $app; exit 1; }
-    info=$(xwininfo -id "$win")
-    x=$(awk "/Absolute upper-left X/ { print \$4 }" <<<"$info")
-    y=$(awk "/Absolute upper-left Y/ { print \$4 }" <<<"$info")
-    xdotool mousemove $((x + 300)) $((y + 470))   # over the buy button first
+    local app=$! win X Y WIDTH HEIGHT
+    win=$(wait_for_window --onlyvisible --name "^Valtor\$") || { echo "$1: no window"; kill $app; exit 1; }
+    client_geometry "$win"
+    xdotool mousemove $((X + 300)) $((Y + 470))   # over the buy button first
     sleep 0.3
     case $1 in
-        close-button) xdotool mousemove $((x + 429)) $((y + 489)) click 1 ;;
-        close-box)    xdotool mousemove $((x + 430)) $((y - 10)) click 1 ;;  # the title bar, right end
+        close-button) xdotool mousemove $((X + 429)) $((Y + 489)) click 1 ;;
+        close-box)    xdotool mousemove $((X + 430)) $((Y - 10)) click 1 ;;  # the title bar, right end
         alt-f4)       xdotool windowactivate --sync "$win" >/dev/null 2>&1 || true
                       xdotool key alt+F4 ;;
     esac
