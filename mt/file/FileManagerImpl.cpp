@@ -1,6 +1,7 @@
 #include "mt/file/FileManagerImpl.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -10,6 +11,7 @@
 #include "mt/file/ManagerFile.h"
 #include "mt/file/MemoryFile.h"
 #include "mt/file/PackArchive.h"
+#include "mt/file/PackStorage.h"
 #include "mt/xml/XmlElement.h"
 #include "platform/HostFile.h"
 
@@ -129,6 +131,12 @@ FileManagerImpl::~FileManagerImpl() {
         std::unique_lock lock(mountsLock);
         mounts.clear();
     }
+    // Members opened from the archives may outlive the manager: their archive files stop asking it.
+    for (const std::weak_ptr<PackStorage>& mounted : mountedStorages) {
+        if (std::shared_ptr<PackStorage> storage = mounted.lock())
+            storage->detachManager();
+    }
+    mountedStorages.clear();
     for (FileRequest* request : requestQueue)
         delete request;
     requestQueue.clear();
@@ -260,6 +268,11 @@ bool FileManagerImpl::mountArchive(const String& archiveFileName, const String& 
     std::unique_lock lock(mountsLock);
     if (taken())
         return false;
+    // Storages that no archive or member uses any more are forgotten, so the list stays as long as the
+    // mounts.
+    std::erase_if(mountedStorages,
+                  [](const std::weak_ptr<PackStorage>& storage) { return storage.expired(); });
+    mountedStorages.push_back(mount->archive->getStorage());
     mounts.push_back(std::move(mount));
     return true;
 }
@@ -335,6 +348,10 @@ File* FileManagerImpl::openMemoryFile(const String& name) {
         }
         if (!data)
             return nullptr;
+    } else if (length > memoryFileLimit.load()) {
+        std::printf("Memory file of %d bytes is larger than the limit of %d bytes\n", length,
+                    memoryFileLimit.load());
+        return nullptr;
     }
     auto* file = new (std::nothrow) MemoryFile(data, length, length, OPEN_READ, this);
     if (file && !file->isValid()) {

@@ -14,6 +14,7 @@
 namespace mt::file {
 
 class PackArchive;
+class PackStorage;
 
 // The file manager: mounts pack archives under names, resolves paths against them, a memory pseudo-drive and
 // the host file system, lists directories as element trees, and serves a request queue. The queue's worker
@@ -21,6 +22,10 @@ class PackArchive;
 // operation runs on the calling thread.
 class FileManagerImpl : public FileManager, private thread::Runnable {
   public:
+    // The largest new block of the memory drive unless the application sets another limit: a path's text
+    // alone must not make the manager allocate without bound.
+    static constexpr int32_t DEFAULT_MEMORY_FILE_LIMIT = 64 << 20;
+
     // A callback whose owner waits until the worker has run it.
     class WaitingCallback : public FileOperationCallback {
       public:
@@ -90,6 +95,7 @@ class FileManagerImpl : public FileManager, private thread::Runnable {
     File* openArchiveFile(const String& path) override;
     bool registerMemoryBlock(const void* data, int32_t size) override;
     bool unregisterMemoryBlock(const void* data) override;
+    void setMemoryFileLimit(int32_t bytes) override { memoryFileLimit = bytes > 0 ? bytes : 0; }
 
     // Queues a read or write of file on the worker; callback->execute receives the buffer and the count.
     void queueRead(File* file, FileOperationCallback* callback, void* buffer, int32_t size);
@@ -143,6 +149,8 @@ class FileManagerImpl : public FileManager, private thread::Runnable {
     std::unique_ptr<thread::Semaphore> idleSignal;
     std::unique_ptr<thread::Semaphore> requestDone;
     std::vector<std::shared_ptr<MountPoint>> mounts;
+    // The archive files of every archive mounted here that may still be read (guarded by mountsLock).
+    std::vector<std::weak_ptr<PackStorage>> mountedStorages;
     std::shared_mutex mountsLock;
     std::list<FileOperationCallback*> completedCallbacks;
     std::atomic<bool> running{false};
@@ -157,6 +165,7 @@ class FileManagerImpl : public FileManager, private thread::Runnable {
     std::vector<MemoryBlock> memoryBlocks;
     FileErrorHandler* errorHandler = nullptr;
     std::atomic<int32_t> searchMode{0};
+    std::atomic<int32_t> memoryFileLimit{DEFAULT_MEMORY_FILE_LIMIT};
 };
 
 // A new file manager, or null when it or its locks cannot be made.

@@ -89,6 +89,8 @@ class PackArchive {
     const PackEntry& entryAt(int32_t index) const { return entries[static_cast<size_t>(index)]; }
     // Length of the archive file.
     int64_t getFileSize() const;
+    // The archive file as the members read it; null while nothing is open.
+    std::shared_ptr<PackStorage> getStorage() const { return storage; }
 
   private:
     FileManager* manager;

@@ -8,6 +8,7 @@
 
 #include "mt/file/FileManager.h"
 #include "mt/file/FileWin.h"
+#include "mt/file/MemoryFile.h"
 #include "mt/thread/Thread.h"
 
 namespace mt::file {
@@ -35,14 +36,19 @@ PackStorage::PackStorage(FileManager* manager, const String& path)
 PackStorage::~PackStorage() = default;
 
 File* PackStorage::openArchiveFile() {
+    FileManager* owner;
+    {
+        thread::MutexLock lock(readersLock.get());
+        owner = manager;
+    }
     if (!hostPath.isEmpty())
-        return openNativeFile(hostPath, OPEN_READ, manager);
+        return openNativeFile(hostPath, OPEN_READ, owner);
     if (std::find(storagesBeingOpened.begin(), storagesBeingOpened.end(), this) !=
         storagesBeingOpened.end()) {
         return nullptr;
     }
     storagesBeingOpened.push_back(this);
-    File* file = manager ? manager->openArchiveFile(path) : openNativeFile(path, OPEN_READ, nullptr);
+    File* file = owner ? owner->openArchiveFile(path) : openNativeFile(path, OPEN_READ, nullptr);
     storagesBeingOpened.pop_back();
     return file;
 }
@@ -76,6 +82,17 @@ bool PackStorage::start() {
         hostPath = native->getName();
     fileSize = std::max(reader->file->getSize(), 0);
     return true;
+}
+
+void PackStorage::detachManager() {
+    thread::MutexLock lock(readersLock.get());
+    manager = nullptr;
+    for (auto& [thread, reader] : readers) {
+        if (auto* native = dynamic_cast<FileWin*>(reader->file))
+            native->detachManager();
+        else if (auto* memory = dynamic_cast<MemoryFile*>(reader->file))
+            memory->detachManager();
+    }
 }
 
 bool PackStorage::moveTo(PackReader* reader, int64_t offset) {
