@@ -98,8 +98,9 @@ class FileManagerImpl : public FileManager, private thread::Runnable {
     void setMemoryFileLimit(int32_t bytes) override { memoryFileLimit = bytes > 0 ? bytes : 0; }
 
     // Queues a read or write of file on the worker; callback->execute receives the buffer and the count.
-    void queueRead(File* file, FileOperationCallback* callback, void* buffer, int32_t size);
-    void queueWrite(File* file, FileOperationCallback* callback, const void* buffer, int32_t size);
+    // False when the request could not be queued (out of memory).
+    bool queueRead(File* file, FileOperationCallback* callback, void* buffer, int32_t size);
+    bool queueWrite(File* file, FileOperationCallback* callback, const void* buffer, int32_t size);
     // Operations of a ManagerFile run on the calling thread when no worker runs or when it is the worker.
     bool runsOnCaller() const;
     // Takes every queued request for file out of the queue without running it.
@@ -128,9 +129,11 @@ class FileManagerImpl : public FileManager, private thread::Runnable {
     int run() override;
     void processQueue();
     // Queues a request of the type (0 read, 1 write, 2 callback only).
-    void enqueue(int32_t type, File* file, FileOperationCallback* callback, void* buffer, int32_t size);
+    bool enqueue(int32_t type, File* file, FileOperationCallback* callback, void* buffer, int32_t size);
     // Withdraws the queued request of callback without asking it; false when it is not queued.
     bool withdraw(FileOperationCallback* callback);
+    bool mount(const String& archiveFileName, const String& mountName);
+    bool list(const String& path, XmlElement* root, bool recursive);
     File* resolve(const String& path, int32_t mode, const String& root, bool forWorker);
     File* openMemoryFile(const String& name);
     void listHostDirectory(const String& name, XmlElement* element, bool recursive);

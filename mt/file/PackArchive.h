@@ -93,6 +93,11 @@ class PackArchive {
     std::shared_ptr<PackStorage> getStorage() const { return storage; }
 
   private:
+    // The steps of open, listInto and readNameList; they throw std::bad_alloc when memory runs out.
+    bool load(const String& archiveFileName);
+    void listNames(const String& directoryPath, XmlElement* drive, bool recursive);
+    void readNamesInto(std::vector<String>& names);
+
     FileManager* manager;
     String path;
     int32_t directorySize;

@@ -47,7 +47,11 @@ File* PackStorage::openArchiveFile() {
         storagesBeingOpened.end()) {
         return nullptr;
     }
-    storagesBeingOpened.push_back(this);
+    try {
+        storagesBeingOpened.push_back(this);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
     File* file = owner ? owner->openArchiveFile(path) : openNativeFile(path, OPEN_READ, nullptr);
     storagesBeingOpened.pop_back();
     return file;
@@ -65,13 +69,21 @@ PackReader* PackStorage::readerOfThisThread() {
     File* file = openArchiveFile();
     if (!file)
         return nullptr;
-    auto reader = std::make_unique<PackReader>(file);
+    std::unique_ptr<PackReader> reader(new (std::nothrow) PackReader(file));
+    if (!reader) {
+        delete file;
+        return nullptr;
+    }
     if (!reader->window)
         return nullptr;
     thread::MutexLock lock(readersLock.get());
-    auto& slot = readers[thread];
-    slot = std::move(reader);
-    return slot.get();
+    try {
+        auto& slot = readers[thread];
+        slot = std::move(reader);
+        return slot.get();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 bool PackStorage::start() {
