@@ -65,12 +65,19 @@ bool PackWriter::accept(const String& name) {
     return true;
 }
 
+const std::string& PackWriter::getError() const {
+    // Made before any writer runs: reporting a lack of memory must not need memory.
+    static const std::string outOfMemoryText = "out of memory";
+    return outOfMemory ? outOfMemoryText : error;
+}
+
 bool PackWriter::addMember(const String& name, const void* bytes, int64_t size) {
-    if (size < 0 || size > INT32_MAX || (size > 0 && !bytes)) {
-        error = "member '" + std::string(name.cstr()) + "' is larger than 2 GiB";
-        return false;
-    }
+    outOfMemory = false;
     try {
+        if (size < 0 || size > INT32_MAX || (size > 0 && !bytes)) {
+            error = "member '" + std::string(name.cstr()) + "' is larger than 2 GiB";
+            return false;
+        }
         if (!accept(name))
             return false;
         const auto* first = static_cast<const uint8_t*>(bytes);
@@ -78,13 +85,14 @@ bool PackWriter::addMember(const String& name, const void* bytes, int64_t size) 
     } catch (const std::bad_alloc&) {
         if (!members.empty() && members.back().name == name.cstr())
             members.pop_back();
-        error = "out of memory for member '" + std::string(name.cstr()) + "'";
+        outOfMemory = true;
         return false;
     }
     return true;
 }
 
 bool PackWriter::addFile(const String& name, const String& hostPath) {
+    outOfMemory = false;
     try {
         if (!accept(name))
             return false;
@@ -92,7 +100,7 @@ bool PackWriter::addFile(const String& name, const String& hostPath) {
     } catch (const std::bad_alloc&) {
         if (!members.empty() && members.back().name == name.cstr())
             members.pop_back();
-        error = "out of memory for member '" + std::string(name.cstr()) + "'";
+        outOfMemory = true;
         return false;
     }
     return true;
@@ -128,10 +136,11 @@ bool PackWriter::loadMember(const Member& member, std::vector<uint8_t>& bytes) {
 }
 
 bool PackWriter::write(const String& archivePath) {
+    outOfMemory = false;
     try {
         return writeArchive(archivePath);
     } catch (const std::bad_alloc&) {
-        error = "out of memory while writing '" + std::string(archivePath.cstr()) + "'";
+        outOfMemory = true;
         return false;
     }
 }

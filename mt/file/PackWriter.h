@@ -27,7 +27,7 @@ class PackWriter {
     // from the archive file itself (by any path that leads to the same file) is refused.
     bool write(const String& archivePath);
 
-    const std::string& getError() const { return error; }
+    const std::string& getError() const;
     int32_t getMemberCount() const { return static_cast<int32_t>(members.size()); }
 
   private:
@@ -49,6 +49,8 @@ class PackWriter {
     bool writeList;
     std::vector<Member> members;
     std::string error;
+    // The last operation ran out of memory (error could not be written then).
+    bool outOfMemory = false;
 };
 
 }  // namespace mt::file
