@@ -11,6 +11,7 @@
 #include "mt/file/FilePackFile.h"
 #include "mt/file/PackArchive.h"
 #include "mt/file/PackWriter.h"
+#include "platform/FileReplace.h"
 #include "platform/HostFile.h"
 
 namespace fs = std::filesystem;
@@ -59,6 +60,8 @@ class Tool {
 
   private:
     bool openArchive(const std::string& path, mt::file::PackArchive& archive);
+    bool extractMember(mt::file::FilePackFile& member, const std::string& name, const std::string& target,
+                       const std::string& archivePath);
     std::map<uint32_t, std::string> namesByHash(mt::file::PackArchive& archive);
 
     FILE* out;
@@ -115,7 +118,14 @@ bool Tool::openArchive(const std::string& path, mt::file::PackArchive& archive) 
 std::map<uint32_t, std::string> Tool::namesByHash(mt::file::PackArchive& archive) {
     std::map<uint32_t, std::string> names;
     names[mt::file::packNameHash(mt::file::PACK_LIST_NAME)] = mt::file::PACK_LIST_NAME;
-    for (const mt::String& name : archive.readNameList()) {
+    std::vector<mt::String> listed = archive.readNameList();
+    // A name labels the entry its lookup reaches and, failing that, the entry under its plain hash (where
+    // writers that did not hash names as lookups do put names that start with '.').
+    for (const mt::String& name : listed) {
+        names.emplace(mt::file::packLookupHash(name),
+                      std::string(name.cstr(), static_cast<size_t>(name.length())));
+    }
+    for (const mt::String& name : listed) {
         names.emplace(mt::file::packNameHash(name),
                       std::string(name.cstr(), static_cast<size_t>(name.length())));
     }
@@ -150,7 +160,15 @@ int Tool::create(const std::vector<std::string>& args) {
     if (!fs::is_directory(base, error))
         return fail("base '" + base + "' is not a directory");
     fs::path baseDirectory = fs::absolute(base, error).lexically_normal();
-    fs::path archiveFile = fs::absolute(archivePath, error).lexically_normal();
+    // The archive as a file, whatever the spelling of its path: an input that is the same file is refused
+    // when named, and passed over when met in a directory.
+    platform::HostFileIdentity archiveFile;
+    bool archiveExists = platform::hostFileIdentity(archivePath.c_str(), archiveFile);
+    auto isArchive = [&](const fs::path& file) {
+        platform::HostFileIdentity identity;
+        return archiveExists && platform::hostFileIdentity(pathName(file).c_str(), identity) &&
+               identity == archiveFile;
+    };
 
     // Every file below the given paths, each once, in name order.
     std::map<std::string, fs::path> files;
@@ -166,12 +184,14 @@ int Tool::create(const std::vector<std::string>& args) {
             if (error)
                 return fail("cannot read directory '" + given + "': " + error.message());
         } else if (fs::is_regular_file(path, error)) {
+            if (isArchive(path))
+                return fail("'" + given + "' is the archive '" + archivePath + "' itself");
             found.push_back(path);
         } else {
             return fail("'" + given + "' is not a file or directory");
         }
         for (const fs::path& file : found) {
-            if (file == archiveFile)
+            if (isArchive(file))
                 continue;  // never pack the archive into itself
             fs::path relative = file.lexically_relative(baseDirectory);
             std::string name = pathName(relative);
@@ -250,7 +270,6 @@ int Tool::extract(const std::vector<std::string>& args) {
     }
 
     int result = EXIT_OK;
-    std::vector<char> buffer(1 << 16);
     for (const std::string& name : wanted) {
         std::string target = outputFile;
         if (target.empty()) {
@@ -267,31 +286,44 @@ int Tool::extract(const std::vector<std::string>& args) {
                               : "no member '" + name + "' in '" + archivePath + "'");
             continue;
         }
-        std::error_code error;
-        fs::path parent = fs::path(target).parent_path();
-        if (!parent.empty())
-            fs::create_directories(parent, error);
-        platform::HostFile* file = platform::hostFileOpen(target.c_str(), platform::HOST_FILE_WRITE);
-        if (!file) {
-            result = fail("cannot create '" + target + "'");
-            continue;
-        }
-        int64_t written = 0;
-        bool ok = true;
-        for (int32_t got; (got = member->read(buffer.data(), static_cast<int32_t>(buffer.size()))) > 0;) {
-            ok = ok && platform::hostFileWrite(file, buffer.data(), got) == got;
-            written += got;
-        }
-        ok = platform::hostFileFlush(file) && ok;
-        platform::hostFileClose(file);
-        if (!ok) {
-            result = fail("cannot write '" + target + "'");
-        } else if (written != member->getSize()) {
-            result = fail("member '" + name + "' is damaged: " + std::to_string(written) + " of " +
-                          std::to_string(member->getSize()) + " bytes could be read");
-        }
+        if (!extractMember(*member, name, target, archivePath))
+            result = EXIT_FAILED;
     }
     return result;
+}
+
+bool Tool::extractMember(mt::file::FilePackFile& member, const std::string& name, const std::string& target,
+                         const std::string& archivePath) {
+    if (platform::hostSameFile(target.c_str(), archivePath.c_str())) {
+        fail("'" + target + "' is the archive itself; member '" + name + "' is not written over it");
+        return false;
+    }
+    std::error_code error;
+    fs::path parent = fs::path(target).parent_path();
+    if (!parent.empty())
+        fs::create_directories(parent, error);
+    // Written beside the target and renamed over it when complete, so a failure leaves an existing file.
+    platform::ReplacementFile file;
+    if (!file.begin(target.c_str())) {
+        fail("cannot create '" + target + "'");
+        return false;
+    }
+    std::vector<char> buffer(1 << 16);
+    int64_t written = 0;
+    for (int32_t got; (got = member.read(buffer.data(), static_cast<int32_t>(buffer.size()))) > 0;) {
+        file.write(buffer.data(), static_cast<size_t>(got));
+        written += got;
+    }
+    if (written != member.getSize()) {
+        fail("member '" + name + "' is damaged: " + std::to_string(written) + " of " +
+             std::to_string(member.getSize()) + " bytes could be read");
+        return false;
+    }
+    if (!file.commit()) {
+        fail("cannot write '" + target + "'");
+        return false;
+    }
+    return true;
 }
 
 int Tool::verify(const std::vector<std::string>& args) {
@@ -375,9 +407,17 @@ int Tool::verify(const std::vector<std::string>& args) {
         }
     }
 
-    // Every listed name must be a member, and the list must end where its names end.
-    for (const auto& [hash, name] : names) {
-        if (name != mt::file::PACK_LIST_NAME && !archive.findEntry(hash))
+    // Every listed name must reach a member when it is looked up as the file manager looks it up, and the
+    // list must end where its names end.
+    for (const mt::String& listed : archive.readNameList()) {
+        std::string name(listed.cstr(), static_cast<size_t>(listed.length()));
+        if (archive.findEntry(mt::file::packLookupHash(listed)))
+            continue;
+        if (archive.findEntry(mt::file::packNameHash(listed)))
+            fault("listed member '" + name +
+                  "' cannot be reached by its name (a lookup of it computes hash " +
+                  hashName(mt::file::packLookupHash(listed)) + ")");
+        else
             fault("listed member '" + name + "' is missing");
     }
     if (std::unique_ptr<mt::file::FilePackFile> list{
@@ -399,7 +439,9 @@ int Tool::verify(const std::vector<std::string>& args) {
     return EXIT_OK;
 }
 
-int run(const std::vector<std::string>& args, FILE* out, FILE* err) {
+namespace {
+
+int runCommand(const std::vector<std::string>& args, FILE* out, FILE* err) {
     Tool tool(out, err);
     if (args.empty())
         return tool.usageError("no command given");
@@ -417,6 +459,17 @@ int run(const std::vector<std::string>& args, FILE* out, FILE* err) {
     if (command == "verify")
         return tool.verify(args);
     return tool.usageError("unknown command '" + command + "'");
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, FILE* out, FILE* err) {
+    try {
+        return runCommand(args, out, err);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(err, "paktool: out of memory\n");
+        return EXIT_FAILED;
+    }
 }
 
 }  // namespace paktool
