@@ -132,6 +132,9 @@ int ComboBox::insertEntry(int index, std::string text) {
         if (hot_ >= index) {
             ++hot_;
         }
+        if (shown_ >= index) {
+            ++shown_;
+        }
         layoutList();
     }
     changed();
@@ -161,6 +164,7 @@ int ComboBox::setCurSel(int index) {
     }
     if (open_) {
         hot_ = index;
+        shown_ = index;
         ensureVisible(index);
     }
     return index;
@@ -309,6 +313,7 @@ void ComboBox::open() {
     }
     open_ = true;
     hot_ = selected_;
+    shown_ = selected_;
     top_ = 0;
     layoutList();
     ensureVisible(hot_);
@@ -376,8 +381,14 @@ void ComboBox::moveHot(int index) {
         return;
     }
     hot_ = std::clamp(index, 0, count - 1);
+    shown_ = hot_;  // the keyboard cursor's entry shows in the box, the pointer's does not
     ensureVisible(hot_);
     changed();
+}
+
+int ComboBox::displayedIndex() const {
+    int index = open_ ? shown_ : selected_;
+    return index >= 0 && index < getCount() ? index : kError;
 }
 
 void ComboBox::resetInput() {
@@ -515,8 +526,10 @@ bool ComboBox::handleKey(uint32_t key, intptr_t modifiers) {
         return false;
     }
     bool alt = (modifiers & kModifierAlt) != 0;
+    // Alt+F4 is the window's close request, never the list's.
+    bool toggle = (key == Key::F4 && !alt) || (alt && (key == Key::Down || key == Key::Up));
     if (!open_) {
-        if (key == Key::F4 || (alt && (key == Key::Down || key == Key::Up))) {
+        if (toggle) {
             open();
             return true;
         }
@@ -549,7 +562,7 @@ bool ComboBox::handleKey(uint32_t key, intptr_t modifiers) {
                 return false;
         }
     }
-    if (key == Key::Return || key == Key::F4 || (alt && (key == Key::Down || key == Key::Up))) {
+    if (key == Key::Return || toggle) {
         if (hot_ != kError) {
             choose(hot_);
         } else {
@@ -628,9 +641,10 @@ void ComboBox::drawField(SDL_Surface* target, DialogFont& font, bool focused, bo
         fill(target, textArea, kHighlight);
         colour = kHighlightText;
     }
-    if (selected_ != kError) {
+    int shown = displayedIndex();
+    if (shown != kError) {
         SDL_Rect clip{textArea.x, textArea.y, std::max(0, textArea.width - 1), textArea.height};
-        font.draw(target, entries_[static_cast<size_t>(selected_)], textArea.x + 2,
+        font.draw(target, entries_[static_cast<size_t>(shown)], textArea.x + 2,
                   field.y + (field.height - font.lineHeight()) / 2, colour, clip);
     }
 }

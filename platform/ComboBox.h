@@ -83,6 +83,9 @@ class ComboBox {
     // The first entry shown in the open list, and the entry under the pointer or the keyboard cursor.
     int topIndex() const { return top_; }
     int hotIndex() const { return hot_; }
+    // The entry the box shows: the selection, or while the list is open the entry the keys moved to (the
+    // selection changes only when the entry is chosen).
+    int displayedIndex() const;
 
     // Input, called by the dialog for messages addressed to this control. Each returns true when the
     // input was used.
@@ -131,6 +134,7 @@ class ComboBox {
     int rows_ = 0;
     int top_ = 0;
     int hot_ = kError;
+    int shown_ = kError;              // the entry the box shows while the list is open
     bool trackingFromField_ = false;  // the button went down on the box that opened the list
     bool pressedInList_ = false;
     bool draggingThumb_ = false;

@@ -123,13 +123,18 @@ bool translateEvent(const SDL_Event& event, Message& out) {
         }
         case SDL_MOUSEWHEEL: {
             Dialog* dialog = Dialog::fromWindowId(event.wheel.windowID);
-            int notches = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;
+            // In 64 bits: the host's count may be any 32-bit value, and neither its negation nor a
+            // notch's 120 may overflow.
+            long long notches = event.wheel.y;
+            if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) {
+                notches = -notches;
+            }
             if (dialog == nullptr || notches == 0) {
                 return false;
             }
             out = mouseMessage(dialog, MessageType::MouseWheel, event.wheel.mouseX, event.wheel.mouseY,
                                event.wheel.timestamp);
-            int delta = std::clamp(notches * 120, -32768, 32767);
+            int delta = static_cast<int>(std::clamp(notches * 120, -32768LL, 32767LL));
             out.wParam = static_cast<uintptr_t>(static_cast<uint16_t>(static_cast<int16_t>(delta))) << 16;
             return true;
         }
@@ -393,6 +398,10 @@ int processPendingMessages(Dialog* dialog) {
 void noteDialogThread() {
     std::thread::id none{};
     dialogThread.compare_exchange_strong(none, std::this_thread::get_id());
+}
+
+bool isDialogThread() {
+    return dialogThread.load() == std::this_thread::get_id();
 }
 
 void discardPendingInput() {
