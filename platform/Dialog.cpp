@@ -9,6 +9,7 @@
 #include "platform/DialogFont.h"
 #include "platform/MessageLoop.h"
 #include "platform/VideoSystem.h"
+#include "platform/WindowPlacement.h"
 
 namespace platform {
 namespace {
@@ -61,11 +62,16 @@ Dialog* createDialog(const DialogTemplate& dialogTemplate, DialogProc procedure,
     if ((dialogTemplate.style & kStyleCaption) != kStyleCaption) {
         flags |= SDL_WINDOW_BORDERLESS;
     }
-    int x = SDL_WINDOWPOS_CENTERED;
-    int y = SDL_WINDOWPOS_CENTERED;
-    if ((dialogTemplate.style & kStyleCenter) == 0) {
-        x = dialogUnitsToPixelsX(dialogTemplate.x);
-        y = dialogUnitsToPixelsY(dialogTemplate.y);
+    int x = dialogUnitsToPixelsX(dialogTemplate.x);
+    int y = dialogUnitsToPixelsY(dialogTemplate.y);
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(0, &usable) == 0) {
+        // On a screen smaller than the window, centring alone would put its top off screen.
+        placeWindow({usable.x, usable.y, usable.w, usable.h}, width, height,
+                    (dialogTemplate.style & kStyleCenter) != 0, x, y);
+    } else if ((dialogTemplate.style & kStyleCenter) != 0) {
+        x = SDL_WINDOWPOS_CENTERED;
+        y = SDL_WINDOWPOS_CENTERED;
     }
     dialog->window_ = SDL_CreateWindow(dialogTemplate.caption.c_str(), x, y, width, height, flags);
     dialog->canvas_ = makeSurface(width, height);
