@@ -65,7 +65,8 @@ void switchLanguage(platform::Dialog& dialog, int index) {
     fillOptionLists(false);
     state.backgroundBitmap.reset();
     state.backgroundBitmap = pictureToBitmap(&dialog, backgroundPicturePath(name));
-    dialog.invalidate(false);
+    // Erased first: without a new picture (or with a smaller one) nothing of the old one may stay.
+    dialog.invalidate(true);
 }
 
 void checkLanguageChoice(platform::Dialog& dialog) {
