@@ -97,9 +97,10 @@ class ComboBox {
     // Closes an open list without notifying (when the dialog loses focus or the list is hidden).
     void closeQuietly();
 
-    // Draws the closed box (and, with list true, the open list) into the dialog's picture.
-    void drawField(SDL_Surface* target, DialogFont& font, bool focused, bool active);
-    void drawList(SDL_Surface* target, DialogFont& font);
+    // Draw the closed box, and the open list, into the dialog's composed picture, which is `scale`
+    // times the client size; `font` is the dialog font at that scale, so text is drawn, not stretched.
+    void drawField(SDL_Surface* target, DialogFont& font, bool focused, bool active, int scale = 1);
+    void drawList(SDL_Surface* target, DialogFont& font, int scale = 1);
 
   private:
     int insertEntry(int index, std::string text);

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "platform/GameControllers.h"
+
 namespace platform::video {
 namespace {
 
@@ -65,6 +67,8 @@ bool acquire() {
     // window (about 100 ms before the first picture shows, and its memory). The environment may still ask
     // for OpenGL with SDL_FRAMEBUFFER_ACCELERATION.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // Touch is turned into clicks by the message loop itself (at the dialog's scale), not twice.
+    SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
     if (!startVideoDriver()) {
         return false;
     }
@@ -73,6 +77,7 @@ bool acquire() {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;
     }
+    controllers::start();  // without controller support the dialogs still work
     started = true;
     return true;
 }
