@@ -17,7 +17,7 @@ constexpr int kScrollWidth = 17;  // scroll bar of the open list
 constexpr int kFieldExtra = 8;    // closed box height = entry height + this
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kText = 0x000000;
-constexpr uint32_t kHighlight = 0x0078D7;
+constexpr uint32_t kHighlight = kHighlightColour;
 constexpr uint32_t kHighlightText = 0xFFFFFF;
 constexpr uint32_t kBorder = 0x7A7A7A;
 constexpr uint32_t kListBorder = 0x646464;

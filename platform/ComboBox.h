@@ -24,6 +24,10 @@ namespace platform {
 class Dialog;
 class DialogFont;
 
+// The desktop's highlight colour (0x00RRGGBB): the selected entry, the focused list's box, and the ring
+// around a focused area of the picture.
+constexpr uint32_t kHighlightColour = 0x0078D7;
+
 struct Rect {
     int x = 0;
     int y = 0;

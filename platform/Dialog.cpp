@@ -20,7 +20,7 @@ constexpr int kMaxClientSide = 16384;
 // The ring around a focused area: this many pixels outside it, this wide, in the highlight colour.
 constexpr int kRingGap = 2;
 constexpr int kRingWidth = 2;
-constexpr uint32_t kRingColour = 0x0078D7;
+constexpr uint32_t kRingColour = kHighlightColour;
 
 std::vector<Dialog*>& liveDialogs() {
     static std::vector<Dialog*> dialogs;

@@ -436,9 +436,18 @@ TEST_F(ComboBoxTest, DrawsTheBoxTheOpenListAndTheHighlight) {
     std::vector<uint32_t> closed = dialog_->capture();
     auto at = [&](const std::vector<uint32_t>& pixels, int x, int y) { return pixels[y * 438 + x]; };
     platform::Rect field = combo.fieldRect();
-    EXPECT_EQ(at(closed, field.x, field.y), 0x7A7A7Au);                        // border
-    EXPECT_EQ(at(closed, field.x + 3, field.y + 3), 0x0078D7u);                // focused: highlighted
-    EXPECT_EQ(at(closed, field.x + field.width - 4, field.y + 3), 0xE5E5E5u);  // drop button
+    // A frame around the box, the focused box's text area in the highlight colour, and a drop button
+    // that is neither the box's white nor the picture below.
+    const uint32_t white = 0xFFFFFF;
+    const uint32_t picture = at(closed, field.x - 3, field.y);
+    EXPECT_NE(at(closed, field.x, field.y), white);
+    EXPECT_NE(at(closed, field.x, field.y), picture);
+    EXPECT_EQ(at(closed, field.x + 1, field.y + 1), white);
+    EXPECT_EQ(at(closed, field.x + 3, field.y + 3), platform::kHighlightColour);
+    const uint32_t button = at(closed, field.x + field.width - 4, field.y + 3);
+    EXPECT_NE(button, white);
+    EXPECT_NE(button, picture);
+    EXPECT_NE(button, platform::kHighlightColour);
     int textPixels = 0;
     for (int x = field.x + 2; x < field.x + 60; ++x) {
         for (int y = field.y + 2; y < field.y + field.height - 2; ++y) {
@@ -452,7 +461,7 @@ TEST_F(ComboBoxTest, DrawsTheBoxTheOpenListAndTheHighlight) {
     clickField(combo);
     std::vector<uint32_t> open = dialog_->capture();
     auto [x, y] = entryPoint(combo, 2);
-    EXPECT_EQ(at(open, x - 8, y), 0x0078D7u);  // the selected entry highlighted in the open list
+    EXPECT_EQ(at(open, x - 8, y), platform::kHighlightColour);  // the selected entry in the open list
     auto [x4, y4] = entryPoint(combo, 4);
     EXPECT_EQ(at(open, x4 + 55, y4), 0xFFFFFFu);  // list background right of the text
     EXPECT_NE(at(closed, x4 + 55, y4), 0xFFFFFFu);

@@ -19,7 +19,7 @@ using platform::MessageType;
 
 namespace {
 
-constexpr uint32_t kRingColour = 0x0078D7;
+constexpr uint32_t kRingColour = platform::kHighlightColour;
 
 // The launcher's dialog with its two click areas as focus areas (start, then quit).
 class InputWaysTest : public DialogFixture {
