@@ -13,7 +13,7 @@ namespace {
 
 // Xft.dpi from the X server's resources. libX11 is loaded the way the video layer loads it, so nothing
 // is linked for it and other hosts lose nothing.
-double xftDpi() {
+double readXftDpi() {
     const char* driver = SDL_GetCurrentVideoDriver();
     if (driver == nullptr || SDL_strcasecmp(driver, "x11") != 0) {
         return 0;
@@ -39,6 +39,13 @@ double xftDpi() {
     }
     dlclose(library);
     return std::isfinite(dpi) ? dpi : 0;
+}
+
+// Read once: the desktop's setting does not change under a running dialog, and each reading costs a
+// display connection.
+double xftDpi() {
+    static const double dpi = readXftDpi();
+    return dpi;
 }
 
 }  // namespace
