@@ -12,6 +12,7 @@
 #include "platform/Dialog.h"
 #include "platform/GameControllers.h"
 #include "platform/KeyMap.h"
+#include "platform/UiScale.h"
 #include "platform/VideoSystem.h"
 
 namespace platform {
@@ -73,14 +74,9 @@ std::u32string codePoints(const char* utf8, size_t limit) {
     return result;
 }
 
-// A window pixel to the client pixel that it shows (the window is the client area times the scale).
-int toClient(int pixel, int scale) {
-    return pixel >= 0 ? pixel / scale : -((-pixel + scale - 1) / scale);
-}
-
 Message mouseMessage(Dialog* dialog, MessageType type, int windowX, int windowY, uint32_t time) {
-    int x = toClient(windowX, dialog->scale());
-    int y = toClient(windowY, dialog->scale());
+    int x = windowToClient(windowX, dialog->scale());
+    int y = windowToClient(windowY, dialog->scale());
     Message message;
     message.type = type;
     message.dialog = dialog;

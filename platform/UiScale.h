@@ -19,6 +19,12 @@ int uiScaleForDpi(double dpi);
 // The VALTOR_UI_SCALE text as a scale, or 0 when it is not a whole number from 1 to kMaxUiScale.
 int parseUiScale(const char* text);
 
+// The client pixel that a window pixel shows: every client pixel is a square of scale x scale window
+// pixels (rounded towards minus infinity, for pointer positions left of or above the window).
+constexpr int windowToClient(int pixel, int scale) {
+    return pixel >= 0 ? pixel / scale : -((-(pixel + 1)) / scale) - 1;
+}
+
 // The largest scale up to `wanted` at which a window of width x height still fits the usable area; never
 // below 1.
 int fitUiScale(int wanted, int width, int height, const Rect& usable);

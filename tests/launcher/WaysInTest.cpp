@@ -1,6 +1,7 @@
 // The launcher played without a mouse: the keyboard and a game controller reach the lists and the two
 // click areas, and acting on an area does what a click on it does.
 #include "LauncherFixture.h"
+#include "platform/UiScale.h"
 
 using launcher::g_launcher;
 
@@ -92,4 +93,35 @@ TEST_F(LauncherTest, ControllerStartButtonStartsTheGameWithTheChosenQuality) {
     platform::detachVirtualController(pad);
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].file, "valtor_low2.exe");
+}
+
+// At every scale, the window pixels that show an area's corner pixels are taken back to that corner, and
+// the launcher's own click test decides on it; the pixels just outside map outside.
+TEST(LauncherScale, EveryAreaCornerMapsBackAtScalesOneToThree) {
+    for (int scale : {1, 2, 3}) {
+        SCOPED_TRACE(scale);
+        for (const platform::FocusArea& area : launcher::clickAreas()) {
+            const platform::Rect& r = area.rect;
+            auto hit = [&](int px, int py) {
+                uint32_t x = static_cast<uint32_t>(platform::windowToClient(px, scale));
+                uint32_t y = static_cast<uint32_t>(platform::windowToClient(py, scale));
+                return area.role == platform::AreaRole::Primary ? launcher::inStartArea(x, y)
+                                                                : launcher::inQuitArea(x, y);
+            };
+            int left = r.x * scale;
+            int top = r.y * scale;
+            int right = (r.x + r.width) * scale - 1;  // the last window pixel of the last client pixel
+            int bottom = (r.y + r.height) * scale - 1;
+            for (auto [px, py] : {std::pair{left, top}, {right, top}, {left, bottom}, {right, bottom}}) {
+                EXPECT_TRUE(hit(px, py)) << px << "," << py;
+            }
+            EXPECT_FALSE(hit(left - 1, top));
+            EXPECT_FALSE(hit(left, top - 1));
+            EXPECT_FALSE(hit(right + 1, bottom));
+            EXPECT_FALSE(hit(right, bottom + 1));
+        }
+    }
+    EXPECT_EQ(platform::windowToClient(-1, 2), -1);
+    EXPECT_EQ(platform::windowToClient(-2, 2), -1);
+    EXPECT_EQ(platform::windowToClient(-3, 2), -2);
 }
