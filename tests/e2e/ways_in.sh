@@ -3,13 +3,14 @@
 #   - the keyboard alone: Tab to the language list, Down to the next language, Tab on to the start area,
 #     Enter: the game starts with that language;
 #   - VALTOR_UI_SCALE=2: the window is 876 x 858, the picture and the lists are drawn twice as large, and a
-#     click at twice the start area's coordinates starts the game.
+#     click at twice the start area's coordinates starts the game;
+#   - Xft.dpi 192 in the X server's resources gives the same scale without the override.
 # Screenshots go to <build>/e2e/ways_in/.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 out=$build/e2e/ways_in
-for tool in xvfb-run openbox xdotool import xwininfo; do
+for tool in xvfb-run openbox xdotool import xwininfo xprop; do
     command -v "$tool" >/dev/null 2>&1 || { echo "$tool is missing: skipped"; exit 77; }
 done
 [ -x "$build/game/launcher" ] || { echo "$build/game/launcher is missing"; exit 1; }
@@ -74,5 +75,14 @@ unset VALTOR_UI_SCALE
 [ "$(language_stored)" = english ] || { echo "scale2: setup.dat holds \"$(language_stored)\""; exit 1; }
 grep -q "started as valtor.exe" "$gamelog" || { echo "scale2: the game was not started"; cat "$run/launcher.log"; exit 1; }
 echo "scale 2: window 876x858, a click at (660, 710) started the game"
+
+# --- the desktop text DPI: Xft.dpi 192 gives scale 2 without any override
+xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi:	192"
+prepare xftdpi
+start xftdpi 876 858
+xdotool mousemove $((X + 2 * 330)) $((Y + 2 * 405)) click 1   # the quit area
+finish xftdpi
+[ ! -e "$gamelog" ] || { echo "xftdpi: the game was started"; exit 1; }
+echo "Xft.dpi 192: window 876x858, the quit area at twice its coordinates"
 '
 echo "screenshots in $out"
