@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -157,6 +158,23 @@ bool hostFileTruncate(HostFile* file, int64_t length) {
     if (ftruncate(fileno(file->stream), static_cast<off_t>(length)) != 0)
         return false;
     return hostFileSeek(file, length, HOST_SEEK_START);
+}
+
+const uint8_t* hostMapFile(HostFile* file, int64_t& length) {
+    length = 0;
+    int64_t size = hostFileSize(file);
+    if (size <= 0 || static_cast<uint64_t>(size) > SIZE_MAX)
+        return nullptr;
+    void* data = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fileno(file->stream), 0);
+    if (data == MAP_FAILED)
+        return nullptr;
+    length = size;
+    return static_cast<const uint8_t*>(data);
+}
+
+void hostUnmapFile(const uint8_t* data, int64_t length) {
+    if (data && length > 0)
+        ::munmap(const_cast<uint8_t*>(data), static_cast<size_t>(length));
 }
 
 bool hostFileFlush(HostFile* file) {
