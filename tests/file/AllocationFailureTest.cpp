@@ -18,7 +18,10 @@ namespace {
 thread_local long allocationsLeft = -1;  // -1: never fail
 }
 
-void* operator new(size_t size) {
+namespace {
+
+// Out of line, so that the compiler pairs no allocation it knows with a release it knows.
+[[gnu::noinline]] void* allocateBlock(size_t size) {
     if (allocationsLeft == 0)
         throw std::bad_alloc();
     if (allocationsLeft > 0)
@@ -27,36 +30,50 @@ void* operator new(size_t size) {
         return memory;
     throw std::bad_alloc();
 }
-void* operator new[](size_t size) {
-    return operator new(size);
+
+[[gnu::noinline]] void releaseBlock(void* memory) {
+    std::free(memory);
 }
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
+
+void* allocateBlockOrNull(size_t size) noexcept {
     try {
-        return operator new(size);
+        return allocateBlock(size);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }
+
+}  // namespace
+
+void* operator new(size_t size) {
+    return allocateBlock(size);
+}
+void* operator new[](size_t size) {
+    return allocateBlock(size);
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    return allocateBlockOrNull(size);
+}
 void* operator new[](size_t size, const std::nothrow_t&) noexcept {
-    return operator new(size, std::nothrow);
-}
-void operator delete(void* memory, const std::nothrow_t&) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, const std::nothrow_t&) noexcept {
-    std::free(memory);
+    return allocateBlockOrNull(size);
 }
 void operator delete(void* memory) noexcept {
-    std::free(memory);
+    releaseBlock(memory);
 }
 void operator delete[](void* memory) noexcept {
-    std::free(memory);
+    releaseBlock(memory);
 }
 void operator delete(void* memory, size_t) noexcept {
-    std::free(memory);
+    releaseBlock(memory);
 }
 void operator delete[](void* memory, size_t) noexcept {
-    std::free(memory);
+    releaseBlock(memory);
+}
+void operator delete(void* memory, const std::nothrow_t&) noexcept {
+    releaseBlock(memory);
+}
+void operator delete[](void* memory, const std::nothrow_t&) noexcept {
+    releaseBlock(memory);
 }
 
 namespace {
