@@ -1,6 +1,7 @@
 // Reading through the file manager: 2,000 small archive members by path against the same files on disk and
 // against PhysicsFS reading an equivalent ZIP archive; one 64 MiB stored member against fread, and one 64 MiB
-// deflated member against zlib's inflate over the same stream.
+// deflated member against zlib's inflate over the same stream; mounting an archive of 1,000, 10,000 and
+// 100,000 members and opening one of them, whose cost per member should not grow with the count.
 #include <benchmark/benchmark.h>
 #include <physfs.h>
 #include <stdlib.h>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -286,6 +288,69 @@ void LargeStreamWithZlibInflate(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * LARGE_SIZE);
 }
 
+// Archives of many tiny stored members, one per member count, made on first use and removed at exit.
+class ManyMemberArchives {
+  public:
+    ManyMemberArchives() {
+        char pattern[] = "/tmp/mt-bench-many-XXXXXX";
+        root = mkdtemp(pattern);
+    }
+    ~ManyMemberArchives() {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+    const std::string& archive(int count) {
+        auto found = made.find(count);
+        if (found != made.end())
+            return found->second;
+        mt::file::PackWriter writer(false);
+        for (int i = 0; i < count; ++i) {
+            std::string content = "member " + std::to_string(i);
+            writer.addMember(memberName(i).c_str(), content.data(), static_cast<int64_t>(content.size()));
+        }
+        std::string path = root + "/many" + std::to_string(count) + ".pak";
+        writer.write(path.c_str());
+        return made[count] = path;
+    }
+    static std::string memberName(int index) {
+        char name[64];
+        std::snprintf(name, sizeof name, "dir%03d/member%06d.txt", index % 500, index);
+        return name;
+    }
+
+  private:
+    std::string root;
+    std::map<int, std::string> made;
+};
+
+void MountAndOpenOneMember(benchmark::State& state) {
+    static ManyMemberArchives archives;
+    int count = static_cast<int>(state.range(0));
+    const std::string& path = archives.archive(count);
+    std::string wanted = "many:/" + ManyMemberArchives::memberName(count / 2);
+    std::string expected = "member " + std::to_string(count / 2);
+    std::unique_ptr<mt::file::FileManager> manager(mt::file::createFileManager());
+    char buffer[64];
+    for (auto _ : state) {
+        if (!manager->mountArchive(path.c_str(), "many:")) {
+            state.SkipWithError("mount failed");
+            break;
+        }
+        std::unique_ptr<mt::file::File> file(manager->openFile(wanted.c_str(), 1, 0));
+        if (!file || file->read(buffer, sizeof buffer) != static_cast<int32_t>(expected.size())) {
+            state.SkipWithError("member not read");
+            break;
+        }
+        file.reset();
+        manager->unmountArchive("many:");
+    }
+    // Members per second, and the time per member (flat when mounting is linear in the member count).
+    state.SetItemsProcessed(state.iterations() * count);
+    state.counters["time_per_member"] =
+        benchmark::Counter(static_cast<double>(count),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 }  // namespace
 
 BENCHMARK(SmallMembersThroughFileManager)->Unit(benchmark::kMillisecond);
@@ -296,5 +361,6 @@ BENCHMARK(LargeStoredMember)->Unit(benchmark::kMillisecond);
 BENCHMARK(LargeFileWithFread)->Unit(benchmark::kMillisecond);
 BENCHMARK(LargeDeflatedMember)->Unit(benchmark::kMillisecond);
 BENCHMARK(LargeStreamWithZlibInflate)->Unit(benchmark::kMillisecond);
+BENCHMARK(MountAndOpenOneMember)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

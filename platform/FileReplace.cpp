@@ -9,6 +9,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <new>
 #include <string>
 
 #include "platform/HostFile.h"
@@ -75,11 +77,11 @@ std::string followLinks(std::string path) {
 void removeStaleTemporaries(const std::string& target) {
     std::string prefix = nameOf(target) + TEMPORARY_MARK;
     std::string folder = folderOf(target);
-    DIR* directory = ::opendir(folder.c_str());
+    std::unique_ptr<DIR, int (*)(DIR*)> directory(::opendir(folder.c_str()), ::closedir);
     if (!directory) {
         return;
     }
-    while (struct dirent* entry = ::readdir(directory)) {
+    while (struct dirent* entry = ::readdir(directory.get())) {
         std::string name = entry->d_name;
         if (name.compare(0, prefix.size(), prefix) != 0) {
             continue;
@@ -93,7 +95,6 @@ void removeStaleTemporaries(const std::string& target) {
             ::unlink((folder + "/" + name).c_str());
         }
     }
-    ::closedir(directory);
 }
 
 }  // namespace
@@ -103,41 +104,46 @@ ReplacementFile::~ReplacementFile() {
 }
 
 bool ReplacementFile::begin(const char* path, int mode) {
-    abandon();
-    failed = false;
-    std::string given = hostPath(path);
-    if (given.empty() || given.back() == '/') {
-        return false;
-    }
-    target = followLinks(given);
-    if (target.empty()) {
-        return false;
-    }
-    struct stat existing;
-    bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) {
-        return false;
-    }
-    removeStaleTemporaries(target);
-    // A name of our own beside the target: the same file system (so the rename is atomic), and never a file
-    // that another writer is making at the same time.
-    mode_t createMode = mode >= 0 ? static_cast<mode_t>(mode & 0777) : exists ? 0600 : 0666;
-    for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
-        temporary = target + TEMPORARY_MARK + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        descriptor = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
-        if (descriptor < 0 && errno != EEXIST) {
-            break;
+    try {
+        abandon();
+        failed = false;
+        std::string given = hostPath(path);
+        if (given.empty() || given.back() == '/') {
+            return false;
         }
-    }
-    if (descriptor < 0) {
-        temporary.clear();
-        return false;
-    }
-    if (mode < 0 && exists && ::fchmod(descriptor, existing.st_mode & 07777) != 0) {
+        target = followLinks(given);
+        if (target.empty()) {
+            return false;
+        }
+        struct stat existing;
+        bool exists = ::stat(target.c_str(), &existing) == 0;
+        if (exists && S_ISDIR(existing.st_mode)) {
+            return false;
+        }
+        removeStaleTemporaries(target);
+        // A name of our own beside the target: the same file system (so the rename is atomic), and never a
+        // file that another writer is making at the same time.
+        mode_t createMode = mode >= 0 ? static_cast<mode_t>(mode & 0777) : exists ? 0600 : 0666;
+        for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
+            temporary = target + TEMPORARY_MARK + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+            descriptor = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
+            if (descriptor < 0 && errno != EEXIST) {
+                break;
+            }
+        }
+        if (descriptor < 0) {
+            temporary.clear();
+            return false;
+        }
+        if (mode < 0 && exists && ::fchmod(descriptor, existing.st_mode & 07777) != 0) {
+            abandon();
+            return false;
+        }
+        return true;
+    } catch (const std::bad_alloc&) {
         abandon();
         return false;
     }
-    return true;
 }
 
 bool ReplacementFile::write(const void* data, size_t size) {
@@ -169,25 +175,30 @@ bool ReplacementFile::writeAt(int64_t offset, const void* data, size_t size) {
 }
 
 bool ReplacementFile::commit() {
-    if (descriptor < 0) {
-        return false;
-    }
-    bool written = !failed && ::fsync(descriptor) == 0;
-    written = ::close(descriptor) == 0 && written;
-    descriptor = -1;
-    if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
-        ::unlink(temporary.c_str());
+    try {
+        if (descriptor < 0) {
+            return false;
+        }
+        bool written = !failed && ::fsync(descriptor) == 0;
+        written = ::close(descriptor) == 0 && written;
+        descriptor = -1;
+        if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
+            ::unlink(temporary.c_str());
+            temporary.clear();
+            return false;
+        }
         temporary.clear();
+        // The rename itself reaches the disk with the folder; a failure here loses nothing already written.
+        int folder = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            ::fsync(folder);
+            ::close(folder);
+        }
+        return true;
+    } catch (const std::bad_alloc&) {
+        abandon();
         return false;
     }
-    temporary.clear();
-    // The rename itself reaches the disk with the folder; a failure here loses nothing already written.
-    int folder = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
-    return true;
 }
 
 void ReplacementFile::abandon() {

@@ -40,6 +40,12 @@ int64_t hostFileSize(HostFile* file);
 // Cuts the file to length bytes and moves to its end.
 bool hostFileTruncate(HostFile* file, int64_t length);
 bool hostFileFlush(HostFile* file);
+// A read-only view of the whole file as it is now, length bytes long; null when the host cannot map it
+// (an empty file, one too large for the address space, no memory). The view stays valid after the file is
+// closed, until hostUnmapFile. A replacement through ReplacementFile leaves it as it was; a file cut short
+// in place by another program is not supported while it is mapped.
+const uint8_t* hostMapFile(HostFile* file, int64_t& length);
+void hostUnmapFile(const uint8_t* data, int64_t length);
 
 // Copies a regular file; the copy gets the source's permissions. With failIfExists an existing target is left
 // alone and the copy fails; without it an existing target is replaced only once the copy is complete (a

@@ -418,13 +418,15 @@ File* FileManagerImpl::resolve(const String& path, int32_t mode, const String& r
                 native = false;
             }
         } else if (mode == OPEN_READ) {
-            String member = drive.isEmpty() ? name : tail(name, drive.length() + 2);
+            // Every archive looks the same member text up: its hash is computed once.
+            uint32_t hash =
+                drive.isEmpty() ? packLookupHash(name) : packLookupHash(tail(name, drive.length() + 2));
             // Finding a member never calls back into the manager, so the lock can be held throughout.
             std::shared_lock lock(mountsLock);
             for (auto mount = mounts.rbegin(); mount != mounts.rend() && !file; ++mount) {
                 if (!searchAll && !(*mount)->name.matchesPattern(drive))
                     continue;
-                file = (*mount)->archive->find(member);
+                file = (*mount)->archive->findHash(hash);
             }
         }
     }

@@ -201,6 +201,13 @@ bool FileWin::remove() {
     return platform::hostDeleteFile(path.cstr());
 }
 
+const uint8_t* FileWin::mapData(int64_t& length) {
+    length = 0;
+    if (!handle || headerSize != 0)
+        return nullptr;
+    return platform::hostMapFile(handle, length);
+}
+
 String FileWin::getName() {
     return path;
 }

@@ -45,6 +45,9 @@ class FileWin : public File {
     virtual String getName();
 
     bool isScrambled() const { return scrambled; }
+    // A read-only view of the file's data, for readers that take bytes straight from memory; null when the
+    // file carries the scramble marker or the host cannot map it. Unmap it with platform::hostUnmapFile.
+    const uint8_t* mapData(int64_t& length);
     // Forgets the manager (its error handler, options and key) before the manager goes away, so that the file
     // stays usable on its own.
     void detachManager() { manager = nullptr; }

@@ -10,6 +10,7 @@
 #include "mt/file/FileWin.h"
 #include "mt/file/MemoryFile.h"
 #include "mt/thread/Thread.h"
+#include "platform/HostFile.h"
 
 namespace mt::file {
 
@@ -33,7 +34,9 @@ PackReader::~PackReader() {
 PackStorage::PackStorage(FileManager* manager, const String& path)
     : manager(manager), path(path), fileSize(0), readersLock(thread::createMutex()) {}
 
-PackStorage::~PackStorage() = default;
+PackStorage::~PackStorage() {
+    platform::hostUnmapFile(mapped, mappedLength);
+}
 
 File* PackStorage::openArchiveFile() {
     FileManager* owner;
@@ -90,9 +93,16 @@ bool PackStorage::start() {
     PackReader* reader = readerOfThisThread();
     if (!reader)
         return false;
-    if (auto* native = dynamic_cast<FileWin*>(reader->file))
-        hostPath = native->getName();
     fileSize = std::max(reader->file->getSize(), 0);
+    if (auto* native = dynamic_cast<FileWin*>(reader->file)) {
+        hostPath = native->getName();
+        // Reads from memory ask no error handler, so an archive is mapped only while there is none.
+        if (!manager || !manager->getErrorHandler()) {
+            mapped = native->mapData(mappedLength);
+            if (mapped)
+                fileSize = std::min<int64_t>(mappedLength, INT32_MAX);
+        }
+    }
     return true;
 }
 
@@ -132,6 +142,12 @@ bool PackStorage::fillWindow(PackReader* reader, int64_t offset, int32_t span) {
 int32_t PackStorage::readAt(int64_t offset, void* dst, int32_t n, int32_t expectedMore) {
     if (!dst || n <= 0 || offset < 0)
         return 0;
+    if (mapped) {
+        int32_t count = offset < fileSize ? static_cast<int32_t>(std::min<int64_t>(n, fileSize - offset)) : 0;
+        if (count > 0)
+            std::memcpy(dst, mapped + offset, static_cast<size_t>(count));
+        return count;
+    }
     PackReader* reader = readerOfThisThread();
     if (!reader)
         return 0;
@@ -171,6 +187,12 @@ const uint8_t* PackStorage::view(int64_t offset, int32_t n, int32_t expectedMore
     available = 0;
     if (n <= 0 || offset < 0)
         return nullptr;
+    if (mapped) {
+        if (offset >= fileSize)
+            return nullptr;
+        available = static_cast<int32_t>(std::min<int64_t>(n, fileSize - offset));
+        return mapped + offset;
+    }
     PackReader* reader = readerOfThisThread();
     if (!reader)
         return nullptr;

@@ -66,6 +66,10 @@ class PackStorage {
 
     FileManager* manager;
     String path;
+    // The whole archive file in memory when the host could map it: every thread reads straight from there
+    // and no reader is needed after the first.
+    const uint8_t* mapped = nullptr;
+    int64_t mappedLength = 0;
     // Where the first reader's file was found on the host; later threads open the same file, so that every
     // thread reads the same bytes and a path can never resolve to a member of this very archive.
     String hostPath;

@@ -52,17 +52,28 @@ bool PackWriter::accept(const String& name) {
                 PACK_LIST_NAME + "'";
         return false;
     }
-    for (const Member& member : members) {
-        if (member.hash == hash) {
-            error = "'" + member.name + "' and '" + text + "' have the same hash " + hashText(hash);
-            return false;
-        }
+    auto taken = memberByHash.find(hash);
+    if (taken != memberByHash.end()) {
+        error =
+            "'" + members[taken->second].name + "' and '" + text + "' have the same hash " + hashText(hash);
+        return false;
     }
     Member member;
     member.name = text;
     member.hash = hash;
     members.push_back(std::move(member));
+    try {
+        memberByHash.emplace(hash, members.size() - 1);
+    } catch (const std::bad_alloc&) {
+        members.pop_back();
+        throw;
+    }
     return true;
+}
+
+void PackWriter::forgetLastMember() {
+    memberByHash.erase(members.back().hash);
+    members.pop_back();
 }
 
 const std::string& PackWriter::getError() const {
@@ -73,6 +84,7 @@ const std::string& PackWriter::getError() const {
 
 bool PackWriter::addMember(const String& name, const void* bytes, int64_t size) {
     outOfMemory = false;
+    bool added = false;
     try {
         if (size < 0 || size > INT32_MAX || (size > 0 && !bytes)) {
             error = "member '" + std::string(name.cstr()) + "' is larger than 2 GiB";
@@ -80,11 +92,12 @@ bool PackWriter::addMember(const String& name, const void* bytes, int64_t size) 
         }
         if (!accept(name))
             return false;
+        added = true;
         const auto* first = static_cast<const uint8_t*>(bytes);
         members.back().bytes.assign(first, first + size);
     } catch (const std::bad_alloc&) {
-        if (!members.empty() && members.back().name == name.cstr())
-            members.pop_back();
+        if (added)
+            forgetLastMember();
         outOfMemory = true;
         return false;
     }
@@ -93,13 +106,15 @@ bool PackWriter::addMember(const String& name, const void* bytes, int64_t size) 
 
 bool PackWriter::addFile(const String& name, const String& hostPath) {
     outOfMemory = false;
+    bool added = false;
     try {
         if (!accept(name))
             return false;
+        added = true;
         members.back().hostPath = hostPath.cstr();
     } catch (const std::bad_alloc&) {
-        if (!members.empty() && members.back().name == name.cstr())
-            members.pop_back();
+        if (added)
+            forgetLastMember();
         outOfMemory = true;
         return false;
     }

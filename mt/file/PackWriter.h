@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "mt/core/String.h"
@@ -47,7 +48,12 @@ class PackWriter {
     bool compress;
     int level;
     bool writeList;
+    // Takes back the member just added.
+    void forgetLastMember();
+
     std::vector<Member> members;
+    // Index in members by lookup hash, so that adding a member takes constant time.
+    std::unordered_map<uint32_t, size_t> memberByHash;
     std::string error;
     // The last operation ran out of memory (error could not be written then).
     bool outOfMemory = false;

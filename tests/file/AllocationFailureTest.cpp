@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "PackSupport.h"
 #include "TempDir.h"
@@ -17,7 +18,10 @@ namespace {
 thread_local long allocationsLeft = -1;  // -1: never fail
 }
 
-void* operator new(size_t size) {
+namespace {
+
+// Out of line, so that the compiler pairs no allocation it knows with a release it knows.
+[[gnu::noinline]] void* allocateBlock(size_t size) {
     if (allocationsLeft == 0)
         throw std::bad_alloc();
     if (allocationsLeft > 0)
@@ -26,20 +30,50 @@ void* operator new(size_t size) {
         return memory;
     throw std::bad_alloc();
 }
+
+[[gnu::noinline]] void releaseBlock(void* memory) {
+    std::free(memory);
+}
+
+void* allocateBlockOrNull(size_t size) noexcept {
+    try {
+        return allocateBlock(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+void* operator new(size_t size) {
+    return allocateBlock(size);
+}
 void* operator new[](size_t size) {
-    return operator new(size);
+    return allocateBlock(size);
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    return allocateBlockOrNull(size);
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    return allocateBlockOrNull(size);
 }
 void operator delete(void* memory) noexcept {
-    std::free(memory);
+    releaseBlock(memory);
 }
 void operator delete[](void* memory) noexcept {
-    std::free(memory);
+    releaseBlock(memory);
 }
 void operator delete(void* memory, size_t) noexcept {
-    std::free(memory);
+    releaseBlock(memory);
 }
 void operator delete[](void* memory, size_t) noexcept {
-    std::free(memory);
+    releaseBlock(memory);
+}
+void operator delete(void* memory, const std::nothrow_t&) noexcept {
+    releaseBlock(memory);
+}
+void operator delete[](void* memory, const std::nothrow_t&) noexcept {
+    releaseBlock(memory);
 }
 
 namespace {
@@ -76,7 +110,12 @@ TEST(AllocationFailure, MountingOpeningAndListingReportFailuresInsteadOfThrowing
         ASSERT_TRUE(writer.addMember(name.c_str(), content.data(), static_cast<int64_t>(content.size())));
     }
     ASSERT_TRUE(writer.write(dir.path("a.pak").c_str()));
+    // Everything the step needs is made before allocations fail, so that only the framework meets them.
     std::string pak = dir.path("a.pak");
+    std::string hostDirectory = dir.path() + "/";
+    // The listings are destroyed once allocations work again (tearing down an element tree allocates).
+    std::vector<std::unique_ptr<mt::XmlElement>> listings;
+    listings.reserve(100000);
 
     int points = failEveryAllocation([&] {
         std::unique_ptr<mt::file::FileManager> manager(mt::file::createFileManager());
@@ -91,9 +130,11 @@ TEST(AllocationFailure, MountingOpeningAndListingReportFailuresInsteadOfThrowing
             file->read(buffer, sizeof buffer);
         }
         manager->getOpenedFiles();
-        mt::XmlElement root;
-        manager->listDirectory("data:/", &root, true);
-        manager->listDirectory((dir.path() + "/").c_str(), &root, false);
+        listings.emplace_back(new (std::nothrow) mt::XmlElement());
+        if (!listings.back())
+            return;
+        manager->listDirectory("data:/", listings.back().get(), true);
+        manager->listDirectory(hostDirectory.c_str(), listings.back().get(), false);
         manager->unmountArchive("data:");
     });
     EXPECT_GT(points, 10);
