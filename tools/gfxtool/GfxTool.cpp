@@ -42,7 +42,11 @@ const char* const USAGE =
     "      visible pixels; alpha packs partly transparent and opaque pixels in separate runs. --dither\n"
     "      carries the rounding error of raw conversions on to the next pixel.\n"
     "  info FILE.gfx\n"
-    "      Shows the header, the frame sizes and whether the file loads.\n";
+    "      Shows the header, the frame sizes and whether the file loads.\n"
+    "  --help\n"
+    "      Shows this text.\n"
+    "  --version\n"
+    "      Shows the version.\n";
 
 struct Options {
     std::vector<std::string> positional;
@@ -392,6 +396,10 @@ int run(const std::vector<std::string>& args, FILE* out, FILE* err) {
         return tool.usageError("no command given");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::fputs(USAGE, out);
+        return EXIT_OK;
+    }
+    if (args[0] == "--version") {
+        std::fputs("gfxtool " VALTOR_VERSION "\n", out);
         return EXIT_OK;
     }
     Options options;

@@ -36,6 +36,8 @@ const char USAGE[] =
     "      Checks the directory and reads every member, inflating compressed ones to their recorded size.\n"
     "  --help\n"
     "      Shows this text.\n"
+    "  --version\n"
+    "      Shows the version.\n"
     "\n"
     "Exit status: 0 on success, 1 when an operation fails, 2 for a wrong command line.\n";
 
@@ -406,6 +408,10 @@ int run(const std::vector<std::string>& args, FILE* out, FILE* err) {
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(USAGE, out);
+        return EXIT_OK;
+    }
+    if (command == "--version") {
+        std::fputs("paktool " VALTOR_VERSION "\n", out);
         return EXIT_OK;
     }
     if (command == "create")
