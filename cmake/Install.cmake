@@ -99,7 +99,12 @@ add_custom_target(man_pages ALL DEPENDS ${MT_MAN_PAGES})
 
 if(MT_BUILD_TESTS)
   # Another project builds against the installed package alone and reads an archive and an XML document.
-  add_test(NAME package.Consumer
-           COMMAND bash ${PROJECT_SOURCE_DIR}/examples/consumer/check.sh ${PROJECT_BINARY_DIR})
+  # A sanitized framework needs the sanitizer runtimes in the program that links it.
+  set(consumer_link_flags "")
+  if(MT_SANITIZE)
+    set(consumer_link_flags "-fsanitize=address,undefined")
+  endif()
+  add_test(NAME package.Consumer COMMAND bash ${PROJECT_SOURCE_DIR}/examples/consumer/check.sh
+                                         ${PROJECT_BINARY_DIR} "${consumer_link_flags}")
   set_tests_properties(package.Consumer PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
 endif()

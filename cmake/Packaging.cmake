@@ -19,7 +19,8 @@ endif()
 # The Debian package's own documents: copyright and a changelog in Debian's format.
 set(VALTOR_TOOLS_PACKAGE valtor-tools)
 set(VALTOR_MAINTAINER "Quillfen Valtor developers <valtor-dev@quillfen.example>")
-string(TIMESTAMP VALTOR_RELEASE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+# The day of the build (one rebuild of the changelog a day at most), or SOURCE_DATE_EPOCH when it is set.
+string(TIMESTAMP VALTOR_RELEASE_DATE "%a, %d %b %Y 00:00:00 +0000" UTC)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/package/changelog.in ${PROJECT_BINARY_DIR}/package/changelog @ONLY)
 add_custom_command(
   OUTPUT ${PROJECT_BINARY_DIR}/package/changelog.gz

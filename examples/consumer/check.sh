@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The framework as another project meets it: installs the build into an empty prefix, configures and builds
 # this folder's program against the installed package only, and runs it on the sample folder's site.pak.
-#   check.sh BUILD_DIR
+#   check.sh BUILD_DIR [LINK_FLAGS]   (LINK_FLAGS: what a program linking this build's libraries needs, such as
+#                                    the sanitizer runtimes)
 set -euo pipefail
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -20,7 +21,7 @@ done
 
 # A generator and compiler as the build used; the prefix is the only place the framework can come from.
 cmake -S "$here" -B "$work/consumer" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_PREFIX_PATH="$work/prefix" >"$work/configure.log" 2>&1 || { cat "$work/configure.log"; exit 1; }
+    -DCMAKE_PREFIX_PATH="$work/prefix" -DCMAKE_EXE_LINKER_FLAGS="${2:-}" >"$work/configure.log" 2>&1 || { cat "$work/configure.log"; exit 1; }
 cmake --build "$work/consumer" >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
 
 # Every framework header the program was compiled with came from the prefix, none from the source tree.

@@ -6,6 +6,10 @@ build=$(cd "$1" && pwd)
 for tool in cpack dpkg-deb lintian; do
     command -v "$tool" >/dev/null 2>&1 || { echo "$tool is missing: skipped"; exit 77; }
 done
+if grep -q '^MT_SANITIZE:BOOL=ON' "$build/CMakeCache.txt"; then
+    echo "a sanitizer build: the tools package is made from the default build; skipped"
+    exit 77
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
