@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,13 @@ class PackWriter {
     // Adds a member; false (with the reason in getError) for an empty or over-long name or a name whose hash
     // another member already has.
     bool addMember(const String& name, const void* bytes, int64_t size);
-    // Adds a member whose bytes are read from a host file when the archive is written.
-    bool addFile(const String& name, const String& hostPath);
+    // Adds a member whose bytes are read from a host file when the archive is written; with deflate false it
+    // is stored plainly without trying compression (for files that are compressed already).
+    bool addFile(const String& name, const String& hostPath, bool deflate = true);
+    // Told before each member is written (done members of total, the member's name) and once at the end.
+    void setProgress(std::function<void(int64_t done, int64_t total, const String& name)> callback) {
+        progress = std::move(callback);
+    }
     // Writes the archive; false with the reason in getError. A failed write leaves no archive behind.
     bool write(const String& archivePath);
 
@@ -32,6 +38,7 @@ class PackWriter {
         uint32_t hash = 0;
         std::string hostPath;  // empty: the bytes below
         std::vector<uint8_t> bytes;
+        bool deflate = true;
     };
 
     bool accept(const String& name);
@@ -42,6 +49,7 @@ class PackWriter {
     bool writeList;
     std::vector<Member> members;
     std::string error;
+    std::function<void(int64_t, int64_t, const String&)> progress;
 };
 
 }  // namespace mt::file
