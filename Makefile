@@ -4,7 +4,7 @@ BUILD_DIR := build
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap configure build run run-selling test bench fuzz asan format clean
+.PHONY: all bootstrap configure build game run run-selling test bench fuzz asan format clean
 
 all: build
 
@@ -17,11 +17,16 @@ configure: bootstrap
 build: configure
 	@cmake --build --preset $(PRESET) -j $(JOBS)
 
-run: build
+# Only what the two programs need to run: the libraries, launcher, selling, paktool and the game folder
+# (no tests or benchmarks), so that a first `make run` shows the launcher quickly.
+game: configure
+	@cmake --build --preset $(PRESET) -j $(JOBS) --target game_folder
+
+run: game
 	@scripts/run.sh
 
 # The selling screen in the sample game folder (without a display: a scripted demo under Xvfb).
-run-selling: build
+run-selling: game
 	@scripts/run-selling.sh
 
 test: build

@@ -1,5 +1,5 @@
 // Loading a language file of a few thousand keys, and looking texts up by key against a
-// std::unordered_map<std::string, std::string> holding the same texts.
+// std::unordered_map<std::string, std::string> holding the same texts; expanding {name} references.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -16,6 +16,8 @@
 #include "mt/core/ServiceRegistry.h"
 #include "mt/file/FileManagerImpl.h"
 #include "mt/localization/Localizator.h"
+#include "mt/localization/LocalizatorImpl.h"
+#include "mt/stream/MemoryStream.h"
 
 namespace {
 
@@ -107,6 +109,33 @@ void BM_UnorderedMapLookup(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * KEY_COUNT);
 }
 BENCHMARK(BM_UnorderedMapLookup)->Unit(benchmark::kMicrosecond);
+
+// A text of state.range(0) references to a few names, expanded through a source that answers every name.
+void BM_ExpandText(benchmark::State& state) {
+    fixture();
+    struct Names : mt::localization::VariableSource {
+        const mt::String& lookup(const mt::String& name) override {
+            value = mt::String("<") + name + ">";
+            return value;
+        }
+        mt::String value;
+    } names;
+    std::string line = "EXPAND";
+    for (int64_t i = 0; i < state.range(0); ++i)
+        line += " word {name" + std::to_string(i % 5) + "}";
+    line += "\n";
+    mt::localization::LocalizatorImpl localizator("lang\\english.lng");
+    mt::MemoryStream input(reinterpret_cast<uint8_t*>(line.data()), static_cast<int32_t>(line.size()),
+                           mt::STREAM_NOT_OWNER);
+    localizator.parseStream(input);
+    localizator.setVariableSource(&names);
+    size_t length = 0;
+    for (auto _ : state)
+        length += static_cast<size_t>(localizator.expandText("EXPAND").length());
+    benchmark::DoNotOptimize(length);
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
+}
+BENCHMARK(BM_ExpandText)->Arg(4)->Arg(256)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <new>
 
+#include "platform/FileReplace.h"
+
 namespace platform {
 
 struct HostFile {
@@ -31,7 +33,25 @@ bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-bool copyContents(int in, int out) {
+bool writeTo(int out, const char* bytes, size_t size) {
+    for (size_t done = 0; done < size;) {
+        ssize_t put = ::write(out, bytes + done, size - done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        done += static_cast<size_t>(put);
+    }
+    return true;
+}
+
+bool writeTo(ReplacementFile& out, const char* bytes, size_t size) {
+    return out.write(bytes, size);
+}
+
+// Copies everything from the descriptor to out, which is a descriptor or a ReplacementFile.
+template <typename Sink>
+bool copyContents(int in, Sink& out) {
     static constexpr size_t CHUNK = 1 << 16;
     char* buffer = new (std::nothrow) char[CHUNK];
     if (!buffer)
@@ -45,18 +65,10 @@ bool copyContents(int in, int out) {
             ok = got == 0;
             break;
         }
-        for (ssize_t done = 0; done < got;) {
-            ssize_t put = ::write(out, buffer + done, static_cast<size_t>(got - done));
-            if (put < 0 && errno == EINTR)
-                continue;
-            if (put <= 0) {
-                ok = false;
-                break;
-            }
-            done += put;
-        }
-        if (!ok)
+        if (!writeTo(out, buffer, static_cast<size_t>(got))) {
+            ok = false;
             break;
+        }
     }
     delete[] buffer;
     return ok;
@@ -168,19 +180,42 @@ bool hostCopyFile(const char* from, const char* to, bool failIfExists) {
         ::close(in);
         return false;
     }
-    int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
-    int out = ::open(target.c_str(), flags, sourceInfo.st_mode & 0777);
-    if (out < 0) {
-        ::close(in);
-        return false;
+    bool ok;
+    if (failIfExists) {
+        // Nothing is there to lose: the copy is made in place, and only a file this call created is removed.
+        int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, sourceInfo.st_mode & 0777);
+        if (out < 0) {
+            ::close(in);
+            return false;
+        }
+        ok = copyContents(in, out);
+        if (::close(out) != 0)
+            ok = false;
+        if (!ok)
+            ::unlink(target.c_str());
+    } else {
+        // An existing target keeps its content until the copy is complete.
+        ReplacementFile out;
+        ok = out.begin(target.c_str(), static_cast<int>(sourceInfo.st_mode & 0777)) &&
+             copyContents(in, out) && out.commit();
     }
-    bool ok = copyContents(in, out);
     ::close(in);
-    if (::close(out) != 0)
-        ok = false;
-    if (!ok)
-        ::unlink(target.c_str());
     return ok;
+}
+
+bool hostFileIdentity(const char* path, HostFileIdentity& identity) {
+    std::string name = hostPath(path);
+    struct stat info;
+    if (name.empty() || ::stat(name.c_str(), &info) != 0)
+        return false;
+    identity.device = static_cast<uint64_t>(info.st_dev);
+    identity.inode = static_cast<uint64_t>(info.st_ino);
+    return true;
+}
+
+bool hostSameFile(const char* a, const char* b) {
+    HostFileIdentity first, second;
+    return hostFileIdentity(a, first) && hostFileIdentity(b, second) && first == second;
 }
 
 bool hostMoveFile(const char* from, const char* to) {

@@ -41,8 +41,10 @@ int64_t hostFileSize(HostFile* file);
 bool hostFileTruncate(HostFile* file, int64_t length);
 bool hostFileFlush(HostFile* file);
 
-// Copies a regular file. With failIfExists an existing target is left alone and the copy fails; a file is
-// never copied onto itself. A failed copy leaves no partial target behind.
+// Copies a regular file; the copy gets the source's permissions. With failIfExists an existing target is left
+// alone and the copy fails; without it an existing target is replaced only once the copy is complete (a
+// symbolic link stays and the file it names is replaced). A file is never copied onto itself. A failed copy
+// leaves the target as it was and no partial file behind.
 bool hostCopyFile(const char* from, const char* to, bool failIfExists);
 // Moves or renames a file or directory; fails when the target exists. Files move across file systems too.
 bool hostMoveFile(const char* from, const char* to);
@@ -51,6 +53,20 @@ bool hostCreateDirectory(const char* path);
 // Removes an empty directory.
 bool hostRemoveDirectory(const char* path);
 bool hostIsDirectory(const char* path);
+
+// Which file a path names, after following links: equal identities are the same file, whatever the spelling
+// of the paths (links, hard links, "." and "..").
+struct HostFileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    bool operator==(const HostFileIdentity& other) const {
+        return device == other.device && inode == other.inode;
+    }
+};
+// False when nothing exists at the path.
+bool hostFileIdentity(const char* path, HostFileIdentity& identity);
+// Both paths exist and name the same file.
+bool hostSameFile(const char* a, const char* b);
 
 struct HostDirectoryEntry {
     std::string name;

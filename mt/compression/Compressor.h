@@ -28,8 +28,9 @@ class Compressor {
   public:
     virtual ~Compressor() = default;
 
-    // Compresses everything the input delivers into the output; the number of bytes written or a negative
-    // code.
+    // Compresses everything the input delivers into the output; the number of bytes this call wrote, or a
+    // negative code. The count is what was written, not what the output reports as available: an output
+    // that already held data, was partly read, or is not a memory stream would make that a different number.
     virtual int compress(InputStream* input, OutputStream* output, int quality, int bufferHint) = 0;
     // The compressed form of length bytes at source in a buffer from allocateBuffer (release it with
     // freeBuffer), its size in *resultLength; null when the result is not at least one byte, with the
@@ -41,7 +42,7 @@ class Compressor {
     virtual int compressToBuffer(const uint8_t* source, int length, uint8_t* destination, int capacity,
                                  int quality, int bufferHint);
     // Decompresses one compressed stream from the input into the output; bytes after its end are ignored.
-    // The number of bytes written, or a negative code.
+    // The number of bytes this call wrote (as for compress), or a negative code.
     virtual int decompress(InputStream* input, OutputStream* output, int bufferHint) = 0;
     // Like compressToNewBuffer, for decompression.
     virtual uint8_t* decompressToNewBuffer(const uint8_t* source, int length, int* resultLength,

@@ -79,6 +79,9 @@ class FileManager {
     // registered block (or address 0, a new block) can be opened. The base class registers nothing.
     virtual bool registerMemoryBlock(const void*, int32_t) { return false; }
     virtual bool unregisterMemoryBlock(const void*) { return false; }
+    // The largest new block that a "mem:/0.LENGTH" path may allocate; longer ones are refused. The base class
+    // keeps no limit of its own.
+    virtual void setMemoryFileLimit(int32_t) {}
 };
 
 }  // namespace mt::file

@@ -1,7 +1,9 @@
 #include "mt/file/FileManagerImpl.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 
@@ -10,6 +12,7 @@
 #include "mt/file/ManagerFile.h"
 #include "mt/file/MemoryFile.h"
 #include "mt/file/PackArchive.h"
+#include "mt/file/PackStorage.h"
 #include "mt/xml/XmlElement.h"
 #include "platform/HostFile.h"
 
@@ -34,10 +37,11 @@ const XmlName& nameAttribute() {
     return name;
 }
 
+// Throws std::bad_alloc when memory runs out (caught where the listing starts).
 XmlElement* namedElement(const XmlName& kind, const char* name) {
-    auto* element = new XmlElement(kind);
+    std::unique_ptr<XmlElement> element(new XmlElement(kind));
     element->setAttribute(nameAttribute(), XmlValue::fromText(name));
-    return element;
+    return element.release();
 }
 
 int firstColon(const String& text) {
@@ -129,6 +133,12 @@ FileManagerImpl::~FileManagerImpl() {
         std::unique_lock lock(mountsLock);
         mounts.clear();
     }
+    // Members opened from the archives may outlive the manager: their archive files stop asking it.
+    for (const std::weak_ptr<PackStorage>& mounted : mountedStorages) {
+        if (std::shared_ptr<PackStorage> storage = mounted.lock())
+            storage->detachManager();
+    }
+    mountedStorages.clear();
     for (FileRequest* request : requestQueue)
         delete request;
     requestQueue.clear();
@@ -140,7 +150,12 @@ bool FileManagerImpl::isValid() const {
 }
 
 FileManager* createFileManager() {
-    auto* manager = new (std::nothrow) FileManagerImpl();
+    FileManagerImpl* manager = nullptr;
+    try {
+        manager = new (std::nothrow) FileManagerImpl();
+    } catch (const std::bad_alloc&) {
+        return nullptr;  // a container of the manager could not be made
+    }
     if (manager && !manager->isValid()) {
         delete manager;
         return nullptr;
@@ -179,7 +194,11 @@ void FileManagerImpl::setRecordOpenedFiles(bool record) {
 
 std::vector<String> FileManagerImpl::getOpenedFiles() {
     thread::MutexLock lock(stateLock.get());
-    return openedFiles;
+    try {
+        return openedFiles;
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
 }
 
 void FileManagerImpl::setScrambleKey(const uint8_t* key, int32_t length) {
@@ -196,7 +215,11 @@ bool FileManagerImpl::registerMemoryBlock(const void* data, int32_t size) {
     if (!data || size < 0)
         return false;
     thread::MutexLock lock(stateLock.get());
-    memoryBlocks.push_back({static_cast<const uint8_t*>(data), size});
+    try {
+        memoryBlocks.push_back({static_cast<const uint8_t*>(data), size});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     return true;
 }
 
@@ -237,6 +260,14 @@ std::vector<std::shared_ptr<FileManagerImpl::MountPoint>> FileManagerImpl::mount
 }
 
 bool FileManagerImpl::mountArchive(const String& archiveFileName, const String& mountName) {
+    try {
+        return mount(archiveFileName, mountName);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool FileManagerImpl::mount(const String& archiveFileName, const String& mountName) {
     String name = lowerCased(mountName);
     auto taken = [&] {
         for (const auto& mount : mounts) {
@@ -260,6 +291,11 @@ bool FileManagerImpl::mountArchive(const String& archiveFileName, const String& 
     std::unique_lock lock(mountsLock);
     if (taken())
         return false;
+    // Storages that no archive or member uses any more are forgotten, so the list stays as long as the
+    // mounts.
+    std::erase_if(mountedStorages,
+                  [](const std::weak_ptr<PackStorage>& storage) { return storage.expired(); });
+    mountedStorages.push_back(mount->archive->getStorage());
     mounts.push_back(std::move(mount));
     return true;
 }
@@ -335,6 +371,10 @@ File* FileManagerImpl::openMemoryFile(const String& name) {
         }
         if (!data)
             return nullptr;
+    } else if (length > memoryFileLimit.load()) {
+        std::printf("Memory file of %d bytes is larger than the limit of %d bytes\n", length,
+                    memoryFileLimit.load());
+        return nullptr;
     }
     auto* file = new (std::nothrow) MemoryFile(data, length, length, OPEN_READ, this);
     if (file && !file->isValid()) {
@@ -351,7 +391,11 @@ File* FileManagerImpl::resolve(const String& path, int32_t mode, const String& r
         thread::MutexLock lock(stateLock.get());
         if (recordOpenedFiles &&
             std::find(openedFiles.begin(), openedFiles.end(), path) == openedFiles.end()) {
-            openedFiles.push_back(path);
+            try {
+                openedFiles.push_back(path);
+            } catch (const std::bad_alloc&) {
+                // Without memory the path is not recorded; the open goes on.
+            }
         }
     }
     String name = path;
@@ -455,6 +499,15 @@ void FileManagerImpl::listHostDirectory(const String& name, XmlElement* element,
 bool FileManagerImpl::listDirectory(const String& path, XmlElement* root, bool recursive) {
     if (!root)
         return false;
+    try {
+        return list(path, root, recursive);
+    } catch (const std::bad_alloc&) {
+        // What was listed before memory ran out stays in the tree.
+        return false;
+    }
+}
+
+bool FileManagerImpl::list(const String& path, XmlElement* root, bool recursive) {
     String rootText = getRootDirectory();
     String name = path;
     if (!rootText.isEmpty()) {
@@ -489,11 +542,11 @@ bool FileManagerImpl::listDirectory(const String& path, XmlElement* root, bool r
 
 // ---- request queue ----
 
-void FileManagerImpl::enqueue(int32_t type, File* file, FileOperationCallback* callback, void* buffer,
+bool FileManagerImpl::enqueue(int32_t type, File* file, FileOperationCallback* callback, void* buffer,
                               int32_t size) {
     auto* request = new (std::nothrow) FileRequest;
     if (!request)
-        return;
+        return false;
     request->type = type;
     request->file = file;
     request->size = size;
@@ -505,23 +558,35 @@ void FileManagerImpl::enqueue(int32_t type, File* file, FileOperationCallback* c
         callback->requestingThread = thread::currentThreadId();
     {
         thread::MutexLock lock(queueLock.get());
-        requestQueue.push_back(request);
+        try {
+            requestQueue.push_back(request);
+        } catch (const std::bad_alloc&) {
+            delete request;
+            return false;
+        }
         ++pendingRequests;
     }
     workSignal->post();
+    return true;
 }
 
 void FileManagerImpl::queueCallback(FileOperationCallback* callback) {
-    enqueue(2, nullptr, callback, nullptr, 0);
+    if (enqueue(2, nullptr, callback, nullptr, 0))
+        return;
+    // Out of memory for the request: a waiting owner would wait for ever, so the work runs here instead.
+    if (auto* waiter = dynamic_cast<WaitingCallback*>(callback)) {
+        waiter->execute(nullptr, 0);
+        waiter->done = 1;
+    }
 }
 
-void FileManagerImpl::queueRead(File* file, FileOperationCallback* callback, void* buffer, int32_t size) {
-    enqueue(0, file, callback, buffer, size);
+bool FileManagerImpl::queueRead(File* file, FileOperationCallback* callback, void* buffer, int32_t size) {
+    return enqueue(0, file, callback, buffer, size);
 }
 
-void FileManagerImpl::queueWrite(File* file, FileOperationCallback* callback, const void* buffer,
+bool FileManagerImpl::queueWrite(File* file, FileOperationCallback* callback, const void* buffer,
                                  int32_t size) {
-    enqueue(1, file, callback, const_cast<void*>(buffer), size);
+    return enqueue(1, file, callback, const_cast<void*>(buffer), size);
 }
 
 int FileManagerImpl::run() {
@@ -567,7 +632,11 @@ void FileManagerImpl::processQueue() {
             callback->busy = 0;
             if (notify) {
                 thread::MutexLock lock(completedLock.get());
-                completedCallbacks.push_back(callback);
+                try {
+                    completedCallbacks.push_back(callback);
+                } catch (const std::bad_alloc&) {
+                    // No memory for the notice: the work is done, only its notice is lost.
+                }
             }
         }
         {

@@ -14,6 +14,7 @@
 namespace mt::file {
 
 class PackArchive;
+class PackStorage;
 
 // The file manager: mounts pack archives under names, resolves paths against them, a memory pseudo-drive and
 // the host file system, lists directories as element trees, and serves a request queue. The queue's worker
@@ -21,6 +22,10 @@ class PackArchive;
 // operation runs on the calling thread.
 class FileManagerImpl : public FileManager, private thread::Runnable {
   public:
+    // The largest new block of the memory drive unless the application sets another limit: a path's text
+    // alone must not make the manager allocate without bound.
+    static constexpr int32_t DEFAULT_MEMORY_FILE_LIMIT = 64 << 20;
+
     // A callback whose owner waits until the worker has run it.
     class WaitingCallback : public FileOperationCallback {
       public:
@@ -90,10 +95,12 @@ class FileManagerImpl : public FileManager, private thread::Runnable {
     File* openArchiveFile(const String& path) override;
     bool registerMemoryBlock(const void* data, int32_t size) override;
     bool unregisterMemoryBlock(const void* data) override;
+    void setMemoryFileLimit(int32_t bytes) override { memoryFileLimit = bytes > 0 ? bytes : 0; }
 
     // Queues a read or write of file on the worker; callback->execute receives the buffer and the count.
-    void queueRead(File* file, FileOperationCallback* callback, void* buffer, int32_t size);
-    void queueWrite(File* file, FileOperationCallback* callback, const void* buffer, int32_t size);
+    // False when the request could not be queued (out of memory).
+    bool queueRead(File* file, FileOperationCallback* callback, void* buffer, int32_t size);
+    bool queueWrite(File* file, FileOperationCallback* callback, const void* buffer, int32_t size);
     // Operations of a ManagerFile run on the calling thread when no worker runs or when it is the worker.
     bool runsOnCaller() const;
     // Takes every queued request for file out of the queue without running it.
@@ -122,9 +129,11 @@ class FileManagerImpl : public FileManager, private thread::Runnable {
     int run() override;
     void processQueue();
     // Queues a request of the type (0 read, 1 write, 2 callback only).
-    void enqueue(int32_t type, File* file, FileOperationCallback* callback, void* buffer, int32_t size);
+    bool enqueue(int32_t type, File* file, FileOperationCallback* callback, void* buffer, int32_t size);
     // Withdraws the queued request of callback without asking it; false when it is not queued.
     bool withdraw(FileOperationCallback* callback);
+    bool mount(const String& archiveFileName, const String& mountName);
+    bool list(const String& path, XmlElement* root, bool recursive);
     File* resolve(const String& path, int32_t mode, const String& root, bool forWorker);
     File* openMemoryFile(const String& name);
     void listHostDirectory(const String& name, XmlElement* element, bool recursive);
@@ -143,6 +152,8 @@ class FileManagerImpl : public FileManager, private thread::Runnable {
     std::unique_ptr<thread::Semaphore> idleSignal;
     std::unique_ptr<thread::Semaphore> requestDone;
     std::vector<std::shared_ptr<MountPoint>> mounts;
+    // The archive files of every archive mounted here that may still be read (guarded by mountsLock).
+    std::vector<std::weak_ptr<PackStorage>> mountedStorages;
     std::shared_mutex mountsLock;
     std::list<FileOperationCallback*> completedCallbacks;
     std::atomic<bool> running{false};
@@ -157,6 +168,7 @@ class FileManagerImpl : public FileManager, private thread::Runnable {
     std::vector<MemoryBlock> memoryBlocks;
     FileErrorHandler* errorHandler = nullptr;
     std::atomic<int32_t> searchMode{0};
+    std::atomic<int32_t> memoryFileLimit{DEFAULT_MEMORY_FILE_LIMIT};
 };
 
 // A new file manager, or null when it or its locks cannot be made.

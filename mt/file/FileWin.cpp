@@ -32,7 +32,8 @@ FileWin::FileWin(const String& path, int32_t mode, FileManager* manager)
       scrambleKey(nullptr),
       scrambleKeyLength(0),
       headerSize(0),
-      scrambled(false) {}
+      scrambled(false),
+      written(false) {}
 
 FileWin::~FileWin() {
     platform::hostFileClose(handle);
@@ -75,9 +76,10 @@ bool FileWin::open() {
 void FileWin::setScrambleKey(const uint8_t* key, int32_t length) {
     scrambleKey = key;
     scrambleKeyLength = key ? length : 0;
-    if (mode != OPEN_WRITE || !handle || tell() != 0)
+    // Only a new file that nothing has been written to yet gets (or loses) the marker: a file rewound after
+    // writing would otherwise lose its data.
+    if (mode != OPEN_WRITE || !handle || written || tell() != 0)
         return;
-    // Nothing written yet: the file starts over, with the marker when there is a key.
     platform::hostFileTruncate(handle, 0);
     if (key) {
         const uint8_t marker[4] = {0xEF, 0xBE, 0xAD, 0xDE};
@@ -108,7 +110,7 @@ int32_t FileWin::read(void* dst, int32_t n) {
     for (;;) {
         count = static_cast<int32_t>(platform::hostFileRead(handle, dst, n));
         FileErrorHandler* handler = errorHandler();
-        if (!handler || handler->onFileEvent(FILE_EVENT_READ, count < n, 1) != 1)
+        if (!handler || handler->onFileEvent(FILE_EVENT_READ, readFailed(start, n, count), 1) != 1)
             break;
         // Asked to repeat: read the same bytes again.
         platform::hostFileSeek(handle, static_cast<int64_t>(start) + headerSize, platform::HOST_SEEK_START);
@@ -116,6 +118,15 @@ int32_t FileWin::read(void* dst, int32_t n) {
     applyKeyStream(static_cast<uint8_t*>(dst), count, start, false);
     position = start + count;
     return count;
+}
+
+bool FileWin::readFailed(int32_t start, int32_t asked, int32_t count) {
+    if (count >= asked)
+        return false;
+    // A short read at the end of the file is a normal result: only bytes that are there but could not be
+    // read count as a failure.
+    int64_t present = platform::hostFileSize(handle) - headerSize - start;
+    return count < std::clamp<int64_t>(present, 0, asked);
 }
 
 uint8_t FileWin::readByte() {
@@ -126,6 +137,7 @@ uint8_t FileWin::readByte() {
 int32_t FileWin::write(const void* src, int32_t n) {
     if (!handle || !src || n <= 0)
         return 0;
+    this->written = true;
     int64_t written;
     if (scrambled && scrambleKey && scrambleKeyLength > 0) {
         // Appended bytes land at the end of the file whatever the position, so their key stream does too.

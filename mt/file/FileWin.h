@@ -45,10 +45,15 @@ class FileWin : public File {
     virtual String getName();
 
     bool isScrambled() const { return scrambled; }
+    // Forgets the manager (its error handler, options and key) before the manager goes away, so that the file
+    // stays usable on its own.
+    void detachManager() { manager = nullptr; }
 
   private:
     void applyKeyStream(uint8_t* bytes, int32_t count, int32_t firstPosition, bool add) const;
     FileErrorHandler* errorHandler() const;
+    // Whether a read of asked bytes from start that delivered count fell short of the bytes present.
+    bool readFailed(int32_t start, int32_t asked, int32_t count);
 
     int32_t position;
     platform::HostFile* handle;
@@ -59,6 +64,8 @@ class FileWin : public File {
     int32_t scrambleKeyLength;
     int32_t headerSize;
     bool scrambled;
+    // Something was written through write(): the scramble state can no longer change.
+    bool written;
 };
 
 // Opens a host file; null for an empty path or when it cannot be opened ("File not found" is printed).

@@ -109,13 +109,11 @@ bool ManagerFile::isEof() {
 }
 
 bool ManagerFile::readAsync(FileOperationCallback* userCallback, void* dst, int32_t n) {
-    manager->queueRead(file, userCallback, dst, n);
-    return true;
+    return manager->queueRead(file, userCallback, dst, n);
 }
 
 bool ManagerFile::writeAsync(FileOperationCallback* userCallback, const void* src, int32_t n) {
-    manager->queueWrite(file, userCallback, src, n);
-    return true;
+    return manager->queueWrite(file, userCallback, src, n);
 }
 
 }  // namespace mt::file

@@ -52,7 +52,8 @@ class ManagerFile : public File {
     int32_t getSize() override { return cachedSize; }
     bool seek(int32_t offset, int32_t origin) override;
     bool isEof() override;
-    // Queues the read or write of the real file with the caller's callback; always true.
+    // Queues the read or write of the real file with the caller's callback; false when it could not be
+    // queued.
     bool readAsync(FileOperationCallback* callback, void* dst, int32_t n) override;
     bool writeAsync(FileOperationCallback* callback, const void* src, int32_t n) override;
 

@@ -19,6 +19,8 @@ class MemoryFile : public File {
 
     bool isValid() const { return data != nullptr || capacity == 0; }
     const uint8_t* getData() const { return data; }
+    // Forgets the manager before it goes away, so that the file stays usable on its own.
+    void detachManager() { manager = nullptr; }
 
     int32_t read(void* dst, int32_t n) override;
     uint8_t readByte() override;

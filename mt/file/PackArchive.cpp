@@ -86,12 +86,12 @@ XmlElement* directoryChild(XmlElement* parent, const char* name, int length) {
         if (sameName(text.cstr(), text.length(), name, length))
             return child;
     }
-    auto* child = new XmlElement(directoryName);
+    std::unique_ptr<XmlElement> child(new XmlElement(directoryName));
     XmlValue value;
     value.setText(name, length);
     child->setAttribute(nameAttribute, value);
-    parent->appendChild(child);
-    return child;
+    parent->appendChild(child.get());
+    return child.release();
 }
 
 }  // namespace
@@ -141,6 +141,15 @@ int64_t PackArchive::getFileSize() const {
 bool PackArchive::open(const String& archiveFileName) {
     close();
     path = archiveFileName;
+    try {
+        return load(archiveFileName);
+    } catch (const std::bad_alloc&) {
+        close();
+        return false;
+    }
+}
+
+bool PackArchive::load(const String& archiveFileName) {
     auto opened = std::make_shared<PackStorage>(manager, archiveFileName);
     if (!opened->start())
         return false;
@@ -231,16 +240,25 @@ int32_t PackArchive::readAt(int32_t archiveOffset, void* dst, int32_t n, int32_t
 
 std::vector<String> PackArchive::readNameList() {
     std::vector<String> names;
+    try {
+        readNamesInto(names);
+    } catch (const std::bad_alloc&) {
+        // The names read before memory ran out.
+    }
+    return names;
+}
+
+void PackArchive::readNamesInto(std::vector<String>& names) {
     std::unique_ptr<FilePackFile> list(findHash(packNameHash(PACK_LIST_NAME)));
     if (!list)
-        return names;
+        return;
     int32_t size = list->getSize();
     std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[static_cast<size_t>(std::max(size, 1))]);
     if (!bytes)
-        return names;
+        return;
     int32_t length = list->read(bytes.get(), size);
     if (length < 4)
-        return names;
+        return;
     int32_t count = static_cast<int32_t>(readLittle32(bytes.get()));
     int32_t at = 4;
     // Every name takes at least its two length bytes, which bounds the count by the bytes present.
@@ -252,12 +270,19 @@ std::vector<String> PackArchive::readNameList() {
         names.emplace_back(reinterpret_cast<const char*>(bytes.get() + at), nameLength);
         at += nameLength;
     }
-    return names;
 }
 
 void PackArchive::listInto(const String& directoryPath, XmlElement* drive, bool recursive) {
     if (!drive)
         return;
+    try {
+        listNames(directoryPath, drive, recursive);
+    } catch (const std::bad_alloc&) {
+        // What was listed before memory ran out stays in the tree.
+    }
+}
+
+void PackArchive::listNames(const String& directoryPath, XmlElement* drive, bool recursive) {
     std::vector<String> names = readNameList();
     if (names.empty())
         return;
@@ -291,9 +316,10 @@ void PackArchive::listInto(const String& directoryPath, XmlElement* drive, bool 
                 parent = directoryChild(parent, directory.charPtrAt(start), i - start);
             start = i + 1;
         }
-        auto* element = new XmlElement(fileName);
+        std::unique_ptr<XmlElement> element(new XmlElement(fileName));
         element->setAttribute(nameAttribute, XmlValue::fromText(file.cstr()));
-        parent->appendChild(element);
+        parent->appendChild(element.get());
+        element.release();
     }
 }
 

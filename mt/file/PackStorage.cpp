@@ -8,6 +8,7 @@
 
 #include "mt/file/FileManager.h"
 #include "mt/file/FileWin.h"
+#include "mt/file/MemoryFile.h"
 #include "mt/thread/Thread.h"
 
 namespace mt::file {
@@ -35,14 +36,23 @@ PackStorage::PackStorage(FileManager* manager, const String& path)
 PackStorage::~PackStorage() = default;
 
 File* PackStorage::openArchiveFile() {
+    FileManager* owner;
+    {
+        thread::MutexLock lock(readersLock.get());
+        owner = manager;
+    }
     if (!hostPath.isEmpty())
-        return openNativeFile(hostPath, OPEN_READ, manager);
+        return openNativeFile(hostPath, OPEN_READ, owner);
     if (std::find(storagesBeingOpened.begin(), storagesBeingOpened.end(), this) !=
         storagesBeingOpened.end()) {
         return nullptr;
     }
-    storagesBeingOpened.push_back(this);
-    File* file = manager ? manager->openArchiveFile(path) : openNativeFile(path, OPEN_READ, nullptr);
+    try {
+        storagesBeingOpened.push_back(this);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    File* file = owner ? owner->openArchiveFile(path) : openNativeFile(path, OPEN_READ, nullptr);
     storagesBeingOpened.pop_back();
     return file;
 }
@@ -59,13 +69,21 @@ PackReader* PackStorage::readerOfThisThread() {
     File* file = openArchiveFile();
     if (!file)
         return nullptr;
-    auto reader = std::make_unique<PackReader>(file);
+    std::unique_ptr<PackReader> reader(new (std::nothrow) PackReader(file));
+    if (!reader) {
+        delete file;
+        return nullptr;
+    }
     if (!reader->window)
         return nullptr;
     thread::MutexLock lock(readersLock.get());
-    auto& slot = readers[thread];
-    slot = std::move(reader);
-    return slot.get();
+    try {
+        auto& slot = readers[thread];
+        slot = std::move(reader);
+        return slot.get();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 bool PackStorage::start() {
@@ -76,6 +94,17 @@ bool PackStorage::start() {
         hostPath = native->getName();
     fileSize = std::max(reader->file->getSize(), 0);
     return true;
+}
+
+void PackStorage::detachManager() {
+    thread::MutexLock lock(readersLock.get());
+    manager = nullptr;
+    for (auto& [thread, reader] : readers) {
+        if (auto* native = dynamic_cast<FileWin*>(reader->file))
+            native->detachManager();
+        else if (auto* memory = dynamic_cast<MemoryFile*>(reader->file))
+            memory->detachManager();
+    }
 }
 
 bool PackStorage::moveTo(PackReader* reader, int64_t offset) {

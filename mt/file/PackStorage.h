@@ -51,6 +51,10 @@ class PackStorage {
     // Valid until the calling thread's next read from this storage. Null when nothing can be read there.
     const uint8_t* view(int64_t offset, int32_t n, int32_t expectedMore, int32_t& available);
     int64_t getFileSize() const { return fileSize; }
+    // Called by a manager that goes away while members of the archive may still be read: the storage and its
+    // readers' files stop consulting it. Threads that read for the first time afterwards open the archive
+    // file on the host directly.
+    void detachManager();
 
   private:
     PackReader* readerOfThisThread();

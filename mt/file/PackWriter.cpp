@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
 
 #include "mt/file/PackArchive.h"
+#include "platform/FileReplace.h"
 #include "platform/HostFile.h"
 
 namespace mt::file {
@@ -25,30 +27,26 @@ std::string hashText(uint32_t hash) {
     return text;
 }
 
-// Closes and, unless kept, deletes a partly written archive.
-struct OutputFile {
-    platform::HostFile* file = nullptr;
-    std::string path;
-    bool keep = false;
-    ~OutputFile() {
-        platform::hostFileClose(file);
-        if (!keep && !path.empty())
-            platform::hostDeleteFile(path.c_str());
-    }
-};
-
 }  // namespace
 
 PackWriter::PackWriter(bool compress, int level, bool writeList)
     : compress(compress), level(level), writeList(writeList) {}
 
 bool PackWriter::accept(const String& name) {
+    std::string text(name.cstr(), static_cast<size_t>(name.length()));
     if (name.length() == 0 || name.length() > 0xFFFF) {
         error = "member name is empty or longer than 65535 bytes";
         return false;
     }
-    uint32_t hash = packNameHash(name);
-    std::string text(name.cstr(), static_cast<size_t>(name.length()));
+    // Stored under the hash that a lookup of the name computes, so that the name finds its member also when
+    // it starts with '.' (a lookup then drops its first two characters).
+    uint32_t hash = packLookupHash(name);
+    if (name.length() <= 2 && *name.charPtrAt(0) == '.') {
+        error = "member name '" + text +
+                "' cannot be looked up: a name that starts with '.' loses its first " +
+                "two characters on lookup";
+        return false;
+    }
     if (writeList && hash == packNameHash(PACK_LIST_NAME)) {
         error = "'" + text + "' has the same hash (" + hashText(hash) + ") as the member list '" +
                 PACK_LIST_NAME + "'";
@@ -67,23 +65,45 @@ bool PackWriter::accept(const String& name) {
     return true;
 }
 
+const std::string& PackWriter::getError() const {
+    // Made before any writer runs: reporting a lack of memory must not need memory.
+    static const std::string outOfMemoryText = "out of memory";
+    return outOfMemory ? outOfMemoryText : error;
+}
+
 bool PackWriter::addMember(const String& name, const void* bytes, int64_t size) {
-    if (size < 0 || size > INT32_MAX || (size > 0 && !bytes)) {
-        error = "member '" + std::string(name.cstr()) + "' is larger than 2 GiB";
+    outOfMemory = false;
+    try {
+        if (size < 0 || size > INT32_MAX || (size > 0 && !bytes)) {
+            error = "member '" + std::string(name.cstr()) + "' is larger than 2 GiB";
+            return false;
+        }
+        if (!accept(name))
+            return false;
+        const auto* first = static_cast<const uint8_t*>(bytes);
+        members.back().bytes.assign(first, first + size);
+    } catch (const std::bad_alloc&) {
+        if (!members.empty() && members.back().name == name.cstr())
+            members.pop_back();
+        outOfMemory = true;
         return false;
     }
-    if (!accept(name))
-        return false;
-    const auto* first = static_cast<const uint8_t*>(bytes);
-    members.back().bytes.assign(first, first + size);
     return true;
 }
 
 bool PackWriter::addFile(const String& name, const String& hostPath, bool deflate) {
-    if (!accept(name))
+    outOfMemory = false;
+    try {
+        if (!accept(name))
+            return false;
+        members.back().hostPath = hostPath.cstr();
+        members.back().deflate = deflate;
+    } catch (const std::bad_alloc&) {
+        if (!members.empty() && members.back().name == name.cstr())
+            members.pop_back();
+        outOfMemory = true;
         return false;
-    members.back().hostPath = hostPath.cstr();
-    members.back().deflate = deflate;
+    }
     return true;
 }
 
@@ -98,18 +118,52 @@ bool PackWriter::loadMember(const Member& member, std::vector<uint8_t>& bytes) {
         return false;
     }
     int64_t size = platform::hostFileSize(file);
-    bool ok = size >= 0 && size <= INT32_MAX;
-    if (ok) {
+    bool ok = false;
+    if (size < 0) {
+        error = "cannot read '" + member.hostPath + "'";
+    } else if (size > INT32_MAX) {
+        error = "'" + member.hostPath + "' is larger than 2 GiB";
+    } else {
+        std::unique_ptr<platform::HostFile, void (*)(platform::HostFile*)> closer(file,
+                                                                                  platform::hostFileClose);
+        file = nullptr;
         bytes.resize(static_cast<size_t>(size));
-        ok = platform::hostFileRead(file, bytes.data(), size) == size;
+        ok = platform::hostFileRead(closer.get(), bytes.data(), size) == size;
+        if (!ok)
+            error = "cannot read '" + member.hostPath + "' whole";
     }
     platform::hostFileClose(file);
-    if (!ok)
-        error = "cannot read '" + member.hostPath + "' whole (or it is larger than 2 GiB)";
     return ok;
 }
 
 bool PackWriter::write(const String& archivePath) {
+    outOfMemory = false;
+    try {
+        return writeArchive(archivePath);
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+        return false;
+    }
+}
+
+bool PackWriter::refuseArchiveAsInput(const String& archivePath) {
+    platform::HostFileIdentity archive;
+    if (!platform::hostFileIdentity(archivePath.cstr(), archive))
+        return false;
+    for (const Member& member : members) {
+        platform::HostFileIdentity input;
+        if (!member.hostPath.empty() && platform::hostFileIdentity(member.hostPath.c_str(), input) &&
+            input == archive) {
+            error = "'" + member.hostPath + "' is the archive '" + archivePath.cstr() + "' itself";
+            return true;
+        }
+    }
+    return false;
+}
+
+bool PackWriter::writeArchive(const String& archivePath) {
+    if (refuseArchiveAsInput(archivePath))
+        return false;
     std::vector<const Member*> order;
     for (const Member& member : members)
         order.push_back(&member);
@@ -128,23 +182,26 @@ bool PackWriter::write(const String& archivePath) {
         order.push_back(&list);
     }
 
-    OutputFile out;
-    out.file = platform::hostFileOpen(archivePath.cstr(), platform::HOST_FILE_WRITE);
-    if (!out.file) {
-        error = "cannot create '" + std::string(archivePath.cstr()) + "'";
+    // A new file beside the archive, renamed over it only when complete: a failure leaves the old archive.
+    platform::ReplacementFile out;
+    std::string outPath = platform::hostPath(archivePath.cstr());
+    if (!out.begin(archivePath.cstr())) {
+        error = "cannot create '" + outPath + "'";
         return false;
     }
-    out.path = platform::hostPath(archivePath.cstr());
 
     // Header and directory first (filled in at the end), member data after them.
     int64_t directorySize = 4 + static_cast<int64_t>(PACK_ENTRY_SIZE) * static_cast<int64_t>(order.size());
+    if (8 + directorySize > INT32_MAX) {
+        error = "the archive would be larger than 2 GiB";
+        return false;
+    }
     std::vector<uint8_t> head(static_cast<size_t>(8 + directorySize), 0);
     putLittle32(head.data(), PACK_MAGIC);
     putLittle32(head.data() + 4, static_cast<uint32_t>(directorySize));
     putLittle32(head.data() + 8, static_cast<uint32_t>(order.size()));
-    if (platform::hostFileWrite(out.file, head.data(), static_cast<int64_t>(head.size())) !=
-        static_cast<int64_t>(head.size())) {
-        error = "cannot write '" + out.path + "'";
+    if (!out.write(head.data(), head.size())) {
+        error = "cannot write '" + outPath + "'";
         return false;
     }
     int64_t offset = static_cast<int64_t>(head.size());
@@ -173,8 +230,8 @@ bool PackWriter::write(const String& archivePath) {
             error = "the archive would be larger than 2 GiB";
             return false;
         }
-        if (platform::hostFileWrite(out.file, stored->data(), storedSize) != storedSize) {
-            error = "cannot write '" + out.path + "'";
+        if (!out.write(stored->data(), stored->size())) {
+            error = "cannot write '" + outPath + "'";
             return false;
         }
         uint8_t* entry = head.data() + 12 + PACK_ENTRY_SIZE * i;
@@ -186,14 +243,10 @@ bool PackWriter::write(const String& archivePath) {
         offset += storedSize;
     }
 
-    if (!platform::hostFileSeek(out.file, 0, platform::HOST_SEEK_START) ||
-        platform::hostFileWrite(out.file, head.data(), static_cast<int64_t>(head.size())) !=
-            static_cast<int64_t>(head.size()) ||
-        !platform::hostFileFlush(out.file)) {
-        error = "cannot write '" + out.path + "'";
+    if (!out.writeAt(0, head.data(), head.size()) || !out.commit()) {
+        error = "cannot write '" + outPath + "'";
         return false;
     }
-    out.keep = true;
     if (progress)
         progress(static_cast<int64_t>(order.size()), static_cast<int64_t>(order.size()), "");
     return true;

@@ -16,8 +16,10 @@ class PackWriter {
     // level: zlib's compression level (0 to 9). Without compression every member is stored plainly.
     explicit PackWriter(bool compress = true, int level = 9, bool writeList = true);
 
-    // Adds a member; false (with the reason in getError) for an empty or over-long name or a name whose hash
-    // another member already has.
+    // Adds a member; false (with the reason in getError) for an empty or over-long name, a name that no
+    // lookup can tell from the empty name (one or two characters starting with '.') or a name whose lookup
+    // hash another member already has. A member is stored under the hash its name is looked up by, so a
+    // name that starts with '.' loses its first two characters to the hash, as on lookup.
     bool addMember(const String& name, const void* bytes, int64_t size);
     // Adds a member whose bytes are read from a host file when the archive is written; with deflate false it
     // is stored plainly without trying compression (for files that are compressed already).
@@ -26,10 +28,12 @@ class PackWriter {
     void setProgress(std::function<void(int64_t done, int64_t total, const String& name)> callback) {
         progress = std::move(callback);
     }
-    // Writes the archive; false with the reason in getError. A failed write leaves no archive behind.
+    // Writes the archive into a new file beside archivePath and renames it over archivePath when complete;
+    // false with the reason in getError. A failed write leaves an existing archive as it was. A member read
+    // from the archive file itself (by any path that leads to the same file) is refused.
     bool write(const String& archivePath);
 
-    const std::string& getError() const { return error; }
+    const std::string& getError() const;
     int32_t getMemberCount() const { return static_cast<int32_t>(members.size()); }
 
   private:
@@ -43,12 +47,17 @@ class PackWriter {
 
     bool accept(const String& name);
     bool loadMember(const Member& member, std::vector<uint8_t>& bytes);
+    bool writeArchive(const String& archivePath);
+    // True (with the reason in error) when a member's host file is the archive file.
+    bool refuseArchiveAsInput(const String& archivePath);
 
     bool compress;
     int level;
     bool writeList;
     std::vector<Member> members;
     std::string error;
+    // The last operation ran out of memory (error could not be written then).
+    bool outOfMemory = false;
     std::function<void(int64_t, int64_t, const String&)> progress;
 };
 

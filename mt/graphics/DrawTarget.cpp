@@ -1,12 +1,13 @@
 #include "mt/graphics/DrawTarget.h"
 
-#include <vector>
+#include <array>
 
 namespace mt::graphics {
 
 const uint8_t* defaultAdditiveTable() {
-    static const std::vector<uint8_t> table = [] {
-        std::vector<uint8_t> t(256 * 256);
+    // Built once in static storage, so that no allocation can fail here.
+    static const std::array<uint8_t, 256 * 256> table = [] {
+        std::array<uint8_t, 256 * 256> t{};
         for (int a = 0; a < 256; ++a)
             for (int c = 0; c < 256; ++c)
                 t[a * 256 + c] = static_cast<uint8_t>(c * a / 255);
@@ -16,8 +17,8 @@ const uint8_t* defaultAdditiveTable() {
 }
 
 const uint16_t* defaultBlendTable16() {
-    static const std::vector<uint16_t> table = [] {
-        std::vector<uint16_t> t(65536);
+    static const std::array<uint16_t, 65536> table = [] {
+        std::array<uint16_t, 65536> t{};
         for (int a = 0; a < 16; ++a) {
             for (int c = 0; c < 4096; ++c) {
                 const int r = ((c >> 8) & 0xF) * a / 15;

@@ -3,18 +3,18 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
-#include <vector>
 
 #include "mt/graphics/PixelFormat.h"
+#include "mt/graphics/RowConversion.h"
 #include "mt/graphics/Texture.h"
 #include "mt/graphics/TextureDataSWRaw.h"
 #include "mt/stream/InputStream.h"
 
 namespace mt::graphics {
-
-namespace {
 
 // Everything libpng's callbacks and the error return need. Plain data only: libpng unwinds with longjmp,
 // which must never cross a C++ object with a destructor. It lives in the caller of the setjmp functions, so
@@ -29,13 +29,9 @@ struct PngDecode {
     int colorType = 0;
     int interlace = 0;
     size_t rowBytes = 0;
-    png_uint_32 rowsDone = 0;  // rows completed by png_read_image (all passes count)
 };
 
-// Counts finished rows, so that an error leaves a known part of the picture decoded.
-void countRow(png_structp png, png_uint_32, int) {
-    ++static_cast<PngDecode*>(png_get_io_ptr(png))->rowsDone;
-}
+namespace {
 
 // libpng's read function: fills the whole request from the stream, or reports an error (a short read
 // means truncated data; libpng must not parse bytes that were never delivered).
@@ -92,6 +88,44 @@ void readFromStream(png_structp png, png_bytep data, size_t length) {
     return true;
 }
 
+// Decodes the rows of a non-interlaced RGBA picture one at a time and converts each to ARGB_8888 while it
+// is still in the cache, with the converter's own row function. False on a libpng error.
+[[gnu::noinline]] bool readImageConverting(PngDecode* d, uint8_t* pixels, uint8_t* argb) {
+    if (setjmp(png_jmpbuf(d->png)))
+        return false;
+    const size_t rowBytes = d->rowBytes;
+    const RowPath path = fastestRowPath();
+    for (png_uint_32 y = 0; y < d->height; ++y) {
+        uint8_t* row = pixels + y * rowBytes;
+        png_read_row(d->png, row, nullptr);
+        convertRowABGRtoARGB(row, argb + y * rowBytes, d->width, path, false);
+    }
+    png_read_end(d->png, d->info);
+    return true;
+}
+
+// A new texture, or the target, with the picture's size, format and frame 0; null without memory.
+Texture* makeTexture(Texture* target, const PngDecode& d, int format) {
+    const Size size{static_cast<int32_t>(d.width), static_cast<int32_t>(d.height)};
+    Texture* result = target;
+    if (target) {
+        target->setSize(size);
+        target->setFormat(format);
+    } else {
+        result = new (std::nothrow) Texture(TEXTURE_IN_MEMORY, String(), size, format, nullptr, 0, 1);
+    }
+    if (!result || !result->setFrameCount(1)) {
+        if (result != target)
+            mt::releaseReference(result, true);
+        return nullptr;
+    }
+    Frame& frame = result->getFrame(0);
+    frame.pairs[0] = FramePair{};
+    frame.pairs[1] = FramePair{};
+    frame.pairs[2] = FramePair{static_cast<int16_t>(size.width), static_cast<int16_t>(size.height)};
+    return result;
+}
+
 }  // namespace
 
 PNGImageLoader::PNGImageLoader() : extension("png"), signature{137, 80, 78, 71, 13, 10, 26, 10} {}
@@ -129,54 +163,68 @@ Texture* PNGImageLoader::decode(Texture* target, InputStream* in, bool readPixel
     png_set_user_limits(d.png, static_cast<png_uint_32>(maxSide), static_cast<png_uint_32>(maxSide));
 
     Texture* result = nullptr;
-    std::vector<png_bytep> rows;
-    if (readHeader(&d)) {
+    bool failed = !readHeader(&d);
+    if (!failed) {
         const bool rgb = d.colorType == PNG_COLOR_TYPE_RGB;
         const int format = rgb ? BGR_888 : ABGR_8888;
-        const int bytesPerPixel = rgb ? 3 : 4;
-        const Size size{static_cast<int32_t>(d.width), static_cast<int32_t>(d.height)};
-        if (target) {
-            result = target;
-            result->setSize(size);
-            result->setFormat(format);
-        } else {
-            result = new (std::nothrow) Texture(TEXTURE_IN_MEMORY, String(), size, format, nullptr, 0, 1);
-        }
-        if (result) {
-            result->setFrameCount(1);
-            Frame& frame = result->getFrame(0);
-            frame.pairs[0] = FramePair{};
-            frame.pairs[1] = FramePair{};
-            frame.pairs[2] = FramePair{static_cast<int16_t>(size.width), static_cast<int16_t>(size.height)};
-        }
-        const size_t rowBytes = static_cast<size_t>(d.width) * bytesPerPixel;
-        // The transformations above always give 8-bit RGB or RGBA rows; anything else is not read.
-        if (result && readPixels && d.bitDepth == 8 && d.rowBytes == rowBytes) {
-            // A new texture's pixels are not cleared first: decoding writes every one of them, and after an
-            // error the rows not reached are cleared below.
-            TextureData* data =
-                target ? target->getData() : new (std::nothrow) TextureDataSWRaw(result, false);
-            LevelBuffer* level = data ? data->lock() : nullptr;
-            uint8_t* pixels = level ? static_cast<uint8_t*>(level->pixels) : nullptr;
-            const uint64_t needed = static_cast<uint64_t>(rowBytes) * d.height;
-            const bool fits = !target || (data && data->getDataSize() > 0 &&
-                                          needed <= static_cast<uint64_t>(data->getDataSize()));
-            if (pixels && fits && d.height > 0) {
-                rows.resize(d.height);
-                for (png_uint_32 y = 0; y < d.height; ++y)
-                    rows[y] = pixels + y * rowBytes;
-                // Passes of an interlaced picture each fill some pixels of every row: start from zeros.
-                const bool interlaced = d.interlace != PNG_INTERLACE_NONE;
-                if (interlaced)
-                    std::memset(pixels, 0, static_cast<size_t>(needed));
-                png_set_read_status_fn(d.png, countRow);
-                if (!readImage(&d, rows.data()) && !interlaced && d.rowsDone < d.height)
-                    std::memset(rows[d.rowsDone], 0, static_cast<size_t>(d.height - d.rowsDone) * rowBytes);
-            }
+        const size_t rowBytes = static_cast<size_t>(d.width) * (rgb ? 3 : 4);
+        const uint64_t bytes = static_cast<uint64_t>(rowBytes) * d.height;
+        // The transformations above always give 8-bit RGB or RGBA rows; anything else is not read. The
+        // pixels' size is checked before anything is allocated for them.
+        failed = bytes > static_cast<uint64_t>(maxBytes) || d.bitDepth != 8 || d.rowBytes != rowBytes;
+        if (!failed) {
+            result = makeTexture(target, d, format);
+            failed = !result || (readPixels && !decodePixels(target, result, &d));
         }
     }
     png_destroy_read_struct(&d.png, &d.info, nullptr);
+    if (failed) {
+        if (result != target)
+            mt::releaseReference(result, true);
+        return nullptr;
+    }
     return result;
+}
+
+bool PNGImageLoader::decodePixels(Texture* target, Texture* texture, PngDecode* d) {
+    const size_t bytes = d->rowBytes * d->height;
+    // A new texture's pixels are not cleared first: decoding writes every one of them (interlaced pictures
+    // too, pass by pass), and a picture that fails to decode is not handed out.
+    TextureData* data = target ? target->getData() : new (std::nothrow) TextureDataSWRaw(texture, false);
+    LevelBuffer* level = data ? data->lock() : nullptr;
+    uint8_t* pixels = level ? static_cast<uint8_t*>(level->pixels) : nullptr;
+    if (target) {
+        // A target whose data has no level-0 buffer takes the header only.
+        if (!pixels)
+            return true;
+        if (data->getDataSize() <= 0 || bytes > static_cast<uint64_t>(data->getDataSize()))
+            return true;
+    } else if (!pixels) {
+        return bytes == 0;
+    }
+    if (bytes == 0)
+        return true;
+
+    // The common picture (8-bit RGBA, rows in order) is converted to ARGB_8888 in the same pass, for the
+    // converter to hand out; see TextureDataSW::setPreparedConversion.
+    auto* software = target ? nullptr : static_cast<TextureDataSW*>(data);
+    const bool prepare =
+        software && prepareARGB && texture->getFormat() == ABGR_8888 && d->interlace == PNG_INTERLACE_NONE;
+    uint8_t* argb = prepare ? static_cast<uint8_t*>(std::malloc(bytes)) : nullptr;
+    if (argb) {
+        if (!readImageConverting(d, pixels, argb)) {
+            std::free(argb);
+            return false;
+        }
+        software->setPreparedConversion(ARGB_8888, argb, static_cast<int32_t>(bytes));
+        return true;
+    }
+    std::unique_ptr<png_bytep[]> rows(new (std::nothrow) png_bytep[d->height]);
+    if (!rows)
+        return false;
+    for (png_uint_32 y = 0; y < d->height; ++y)
+        rows[y] = pixels + y * d->rowBytes;
+    return readImage(d, rows.get());
 }
 
 }  // namespace mt::graphics

@@ -44,6 +44,19 @@ inline uint32_t modulate32(uint32_t s, const RunContext& c) {
     return out;
 }
 
+// Mode 2 of packed data: blend by the source pixel's alpha a (a x alpha / 256 when the constant alpha is
+// not 255) on R, G, B and A; colour-indexed pixels blend their entry's colour by their own alpha and leave
+// alpha 0.
+inline uint32_t sourceAlpha32(uint32_t s, uint32_t d, const blend::Context& c) {
+    if (c.colorTable)
+        s = blend::indexedColour(s, c);
+    int a = static_cast<int>(s >> 24);
+    if (c.alpha != 255)
+        a = (a * c.alpha) >> 8;
+    const uint32_t rgb = blend::mixRGB(s, d, a);
+    return c.colorTable ? rgb : rgb | blend::mixChannel(s, d, a, 24);
+}
+
 template <int Mode, bool Partial>
 void run32(uint8_t* dst, int step, const uint8_t* src, int count, const RunContext& c) {
     blend::Context k = c.base;
@@ -54,6 +67,8 @@ void run32(uint8_t* dst, int step, const uint8_t* src, int count, const RunConte
         uint32_t out;
         if constexpr (Mode == 4) {
             out = modulate32(s, c);
+        } else if constexpr (Mode == 2) {
+            out = sourceAlpha32(s, load32(dst), k);
         } else if constexpr (Partial && Mode < 3) {
             out = blend::pixel32<2>(s, load32(dst), k);
         } else {
@@ -90,10 +105,11 @@ void run4444(uint8_t* dst, int step, const uint8_t* src, int count, const RunCon
         uint16_t out;
         if constexpr (Mode == 3) {
             out = blend::pixel16<3>(s, load16(dst), c.base);
-        } else if constexpr (Partial) {
+        } else if constexpr (Partial || Mode == 2) {
+            // Mode 2 blends every pixel by its own alpha: packed-plain runs hold partly transparent pixels.
             const int constant = Mode == 0 ? 15 : c.base.alpha;
             out = tableBlend(s, load16(dst), (s >> 12) * constant / 15, c);
-        } else if constexpr (Mode == 1 || Mode == 2) {
+        } else if constexpr (Mode == 1) {
             out = blend::pixel16<0>(s, load16(dst), c.base);
         } else {
             out = s;
@@ -148,7 +164,7 @@ void run565(uint8_t* dst, int step, const uint8_t* src, int count, const RunCont
                 a = (a * alpha) >> 8;
             out = Mode == 3 ? add565(colour, d, a) : mix565(colour, d, a);
         } else if constexpr (Mode == 1) {
-            out = alpha == 255 ? colour : mix565(colour, d, alpha);
+            out = mix565(colour, d, alpha);
         } else if constexpr (Mode == 3) {
             out = add565(colour, d, alpha);
         } else {

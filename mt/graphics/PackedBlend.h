@@ -24,11 +24,13 @@ using RunFunction = void (*)(uint8_t* dst, int step, const uint8_t* src, int cou
 
 // The run function for a pixel format (ARGB_8888, RGB_565 or ARGB_4444), a blend mode and a run kind
 // (partial: the partly transparent run of packed-alpha data). Modes by format:
-//   ARGB_8888: 0 copy, 1 constant alpha, 2 source alpha, 3 additive, 4 modulated copy;
-//   RGB_565: 1 constant alpha, 3 additive, any other copy;
-//   ARGB_4444: 0 copy, 1 constant alpha through the blend table, 2 source alpha, 3 additive.
+//   ARGB_8888: 0 copy, 1 constant alpha, 2 source alpha (on R, G, B and A), 3 additive, 4 modulated copy;
+//   RGB_565: 1 constant alpha (also at 255: d + (s - d) x 255 / 256), 3 additive, any other copy;
+//   ARGB_4444: 0 copy, 1 constant alpha through the blend table, 2 source alpha through the blend table,
+//   3 additive.
 // Partly transparent pixels are always blended by their own alpha (times the constant alpha from mode 1
-// on). Other modes draw as mode 0. Null for any other format.
+// on). Colour-indexed ARGB_8888 pixels blend their table entry's colour by their own alpha. Other modes draw
+// as mode 0. Null for any other format.
 RunFunction selectRun(int32_t format, int mode, bool partial, bool colorTable);
 
 }  // namespace mt::graphics::packed

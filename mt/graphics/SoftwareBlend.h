@@ -14,9 +14,16 @@ struct Context {
     uint32_t colorTableCount = 0;
 };
 
+// The colour-table entry at a colour-indexed pixel's low 12 bits (the pixel itself past the table).
 inline uint32_t tableEntry(uint32_t s, const Context& c) {
     const uint32_t index = s & 0xFFFu;
     return index < c.colorTableCount ? c.colorTable[index] : s;
+}
+
+// A colour-indexed pixel's colour for blending: R, G and B from its table entry, alpha from the pixel,
+// whose alpha field is a real channel.
+inline uint32_t indexedColour(uint32_t s, const Context& c) {
+    return (tableEntry(s, c) & 0x00FFFFFFu) | (s & 0xFF000000u);
 }
 
 // d + (s - d) x a / 256 on one 8-bit channel at the given shift.
@@ -30,11 +37,13 @@ inline uint32_t mixRGB(uint32_t s, uint32_t d, int a) {
     return mixChannel(s, d, a, 16) | mixChannel(s, d, a, 8) | mixChannel(s, d, a, 0);
 }
 
-// Blend modes of 32-bit pixels: 0 copy, 1 constant alpha, 2 source alpha, 3 additive.
+// Blend modes of 32-bit pixels: 0 copy, 1 constant alpha, 2 source alpha, 3 additive. A colour-indexed
+// pixel is replaced by its table entry in mode 0 and blends with the entry's colour and its own alpha
+// otherwise.
 template <int Mode>
 inline uint32_t pixel32(uint32_t s, uint32_t d, const Context& c) {
     if (c.colorTable)
-        s = tableEntry(s, c);
+        s = Mode == 0 ? tableEntry(s, c) : indexedColour(s, c);
     if constexpr (Mode == 0) {
         (void)d;
         return s;

@@ -1,5 +1,7 @@
 #include "mt/graphics/Texture.h"
 
+#include <new>
+
 #include "mt/graphics/PixelFormat.h"
 #include "mt/graphics/TextureData.h"
 
@@ -16,9 +18,11 @@ Texture::Texture(int kind, const String& name, Size size, int format, TextureDat
       secondSize(size),
       format(format),
       factory(factory),
-      frames(1),
       levels(levels) {
-    Frame& first = frames[0];
+    // Without memory for its frame the texture has none (getFrame then gives a spare frame).
+    if (!setFrameCount(1))
+        frameCount = 0;
+    Frame& first = getFrame(0);
     first.pairs[2].x = static_cast<int16_t>(size.width);
     first.pairs[2].y = static_cast<int16_t>(size.height);
     addRef();
@@ -61,11 +65,16 @@ bool Texture::hasAlpha() const {
     return data ? data->hasAlpha() : formatHasAlpha(format);
 }
 
-void Texture::setFrameCount(int count) {
+bool Texture::setFrameCount(int count) {
     if (count < 0)
         count = 0;
-    frames.resize(static_cast<size_t>(count));
+    try {
+        frames.resize(static_cast<size_t>(count));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     frameCount = count;
+    return true;
 }
 
 Frame& Texture::getFrame(int i) {

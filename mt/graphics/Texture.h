@@ -96,8 +96,9 @@ class Texture : public ReferenceCounted {
     bool hasAlpha() const;
 
     int getFrameCount() const { return frameCount; }
-    // Resizes the frame table, keeping the first frames; a negative count is taken as 0.
-    void setFrameCount(int count);
+    // Resizes the frame table, keeping the first frames; a negative count is taken as 0. False (the table
+    // as it was) when the frames cannot be allocated.
+    bool setFrameCount(int count);
     // The frame at (i mod 65536) mod frame count; with no frames, a spare frame of zeros.
     Frame& getFrame(int i);
     const Frame& getFrame(int i) const;

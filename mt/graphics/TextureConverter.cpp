@@ -2,11 +2,9 @@
 
 #include <squish.h>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
+#include <array>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -16,6 +14,7 @@
 #include "mt/graphics/NeuQuant.h"
 #include "mt/graphics/PixelFormat.h"
 #include "mt/graphics/PixelRef.h"
+#include "mt/graphics/RowConversion.h"
 #include "mt/graphics/Texture.h"
 #include "mt/graphics/TextureDataSWRaw.h"
 
@@ -87,6 +86,10 @@ Texture* makeTarget(Size size, int format, bool clear = true) {
     return texture;
 }
 
+struct TextureRelease {
+    void operator()(Texture* texture) const { texture->release(true); }
+};
+
 uint8_t* level0Pixels(Texture* texture) {
     LevelBuffer* buffer = texture->lock();
     return buffer ? static_cast<uint8_t*>(buffer->pixels) : nullptr;
@@ -96,11 +99,13 @@ TextureDataSW* softwareData(Texture* texture) {
     return static_cast<TextureDataSW*>(texture->getData());
 }
 
-void copyFrames(Texture* source, Texture* target) {
+bool copyFrames(Texture* source, Texture* target) {
     const int count = source->getFrameCount();
-    target->setFrameCount(count);
+    if (!target->setFrameCount(count))
+        return false;
     for (int i = 0; i < count; ++i)
         target->getFrame(i) = source->getFrame(i);
+    return true;
 }
 
 inline int clamp255(int64_t v) {
@@ -119,81 +124,28 @@ inline int clamp255f(float v) {
 // cache saves reading every destination line before writing it.
 constexpr size_t STREAM_BYTES = size_t{16} << 20;
 
-inline uint32_t swapRedBlue(uint32_t v) {
-    return (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
-}
-
-// ABGR_8888 rows to ARGB_8888: red and blue change places, four pixels at a time where SSE2 is there.
-void rowsABGRtoARGB(const Level& source, uint8_t* target) {
+// ABGR_8888 or BGR_888 rows to packed ARGB_8888 rows.
+void rowsToARGB(const Level& source, uint8_t* target, RowPath path) {
     const size_t width = static_cast<size_t>(source.width);
-    [[maybe_unused]] const bool stream = width * source.height * 4 >= STREAM_BYTES;
+    const bool stream = width * source.height * 4 >= STREAM_BYTES;
+    const size_t bytesPerPixel = source.format == ABGR_8888 ? 4 : 3;
     for (int32_t y = 0; y < source.height; ++y) {
-        const uint8_t* in = source.pixels + static_cast<size_t>(y) * source.pitch * 4;
+        const uint8_t* in = source.pixels + static_cast<size_t>(y) * source.pitch * bytesPerPixel;
         uint8_t* out = target + static_cast<size_t>(y) * width * 4;
-        size_t x = 0;
-#ifdef __SSE2__
-        for (; x < width && (reinterpret_cast<uintptr_t>(out + 4 * x) & 15) != 0; ++x) {
-            uint32_t v;
-            std::memcpy(&v, in + 4 * x, 4);
-            v = swapRedBlue(v);
-            std::memcpy(out + 4 * x, &v, 4);
-        }
-        const __m128i alphaGreen = _mm_set1_epi32(static_cast<int>(0xFF00FF00u));
-        for (; x + 4 <= width; x += 4) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 4 * x));
-            // 0x00BB00RR per pixel; swapping its 16-bit halves gives 0x00RR00BB.
-            __m128i redBlue = _mm_andnot_si128(alphaGreen, v);
-            redBlue = _mm_shufflehi_epi16(_mm_shufflelo_epi16(redBlue, 0xB1), 0xB1);
-            const __m128i result = _mm_or_si128(_mm_and_si128(v, alphaGreen), redBlue);
-            __m128i* destination = reinterpret_cast<__m128i*>(out + 4 * x);
-            if (stream)
-                _mm_stream_si128(destination, result);
-            else
-                _mm_store_si128(destination, result);
-        }
-#endif
-        for (; x < width; ++x) {
-            uint32_t v;
-            std::memcpy(&v, in + 4 * x, 4);
-            v = swapRedBlue(v);
-            std::memcpy(out + 4 * x, &v, 4);
-        }
+        if (bytesPerPixel == 4)
+            convertRowABGRtoARGB(in, out, width, path, stream);
+        else
+            convertRowBGRtoARGB(in, out, width);
     }
-#ifdef __SSE2__
-    if (stream)
-        _mm_sfence();
-#endif
-}
-
-// BGR_888 rows (bytes R, G, B) to ARGB_8888 with alpha 255.
-void rowsBGRtoARGB(const Level& source, uint8_t* target) {
-    const size_t width = static_cast<size_t>(source.width);
-    for (int32_t y = 0; y < source.height; ++y) {
-        const uint8_t* in = source.pixels + static_cast<size_t>(y) * source.pitch * 3;
-        uint8_t* out = target + static_cast<size_t>(y) * width * 4;
-        size_t x = 0;
-        // Four bytes are read per pixel (the fourth belongs to the next pixel), so the last pixel of a
-        // row is done bytewise and no read passes the row's end.
-        for (; x + 1 < width; ++x) {
-            uint32_t v;
-            std::memcpy(&v, in + 3 * x, 4);
-            v = 0xFF000000u | (v & 0xFFu) << 16 | (v & 0xFF00u) | ((v >> 16) & 0xFFu);
-            std::memcpy(out + 4 * x, &v, 4);
-        }
-        for (; x < width; ++x) {
-            const uint8_t* p = in + 3 * x;
-            const uint32_t v =
-                0xFF000000u | static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
-            std::memcpy(out + 4 * x, &v, 4);
-        }
-    }
+    if (stream && bytesPerPixel == 4)
+        finishStreamedRows();
 }
 
 // Table-driven integer square root: T[i] = floor(16 sqrt(i)) for i < 256, the argument shifted down by two
 // bits per factor 4 above 2^8 and the result shifted to match.
 int isqrt(uint32_t x) {
-    static const std::vector<int> table = [] {
-        std::vector<int> t(256);
+    static const std::array<int, 256> table = [] {
+        std::array<int, 256> t{};
         for (int i = 0; i < 256; ++i) {
             int v = 0;
             while ((v + 1) * (v + 1) <= 256 * i)
@@ -225,15 +177,60 @@ int isqrt(uint32_t x) {
 
 TextureConverter::TextureConverter() : quality(1.0f), paletteFormat(ABGR_1555) {}
 
+// The ARGB_8888 copy that the PNG loader made of an ABGR_8888 picture while decoding it, as a new texture:
+// the rows are what the row conversion below would write, so handing them out saves a pass over the
+// picture. Null when the source holds no such copy.
+Texture* adoptPreparedARGB(Texture* source) {
+    auto* data = dynamic_cast<TextureDataSW*>(source->getData());
+    if (!data || source->getFormat() != ABGR_8888)
+        return nullptr;
+    int32_t bytes = 0;
+    void* pixels = data->takePreparedConversion(ARGB_8888, bytes);
+    const Size size = source->getSize();
+    if (!pixels || levelByteSize(ARGB_8888, size.width, size.height) != bytes) {
+        std::free(pixels);
+        return nullptr;
+    }
+    Texture* texture =
+        new (std::nothrow) Texture(TEXTURE_IN_MEMORY, String(), size, ARGB_8888, nullptr, 0, 1);
+    if (!texture) {
+        std::free(pixels);
+        return nullptr;
+    }
+    if (!new (std::nothrow) TextureDataSWRaw(texture, pixels, bytes)) {
+        std::free(pixels);
+        texture->release(true);
+        return nullptr;
+    }
+    return texture;
+}
+
 Texture* TextureConverter::convert(Texture* source, int format, bool ditherOn) {
     dither = ditherOn;
+    if (source && rowFastPath && format == ARGB_8888) {
+        if (Texture* prepared = adoptPreparedARGB(source)) {
+            if (!copyFrames(source, prepared)) {
+                prepared->release(true);
+                return nullptr;
+            }
+            return prepared;
+        }
+    }
     Level level;
     if (!readableLevel(source, level))
         return nullptr;
-    Texture* result = source->getFormat() == format ? copySameFormat(source) : convertFormat(source, format);
+    Texture* result = nullptr;
+    try {
+        result = source->getFormat() == format ? copySameFormat(source) : convertFormat(source, format);
+    } catch (const std::bad_alloc&) {
+        // The working data of palettizing grows in containers; without memory there is no result.
+        result = nullptr;
+    }
     source->unlock();
-    if (result)
-        copyFrames(source, result);
+    if (result && !copyFrames(source, result)) {
+        result->release(true);
+        result = nullptr;
+    }
     return result;
 }
 
@@ -311,10 +308,7 @@ Texture* TextureConverter::convertPlain(Texture* source, int format) {
     if (!out || level.width == 0 || level.height == 0)
         return target;
     if (rows) {
-        if (level.format == ABGR_8888)
-            rowsABGRtoARGB(level, out);
-        else
-            rowsBGRtoARGB(level, out);
+        rowsToARGB(level, out, rowPath);
         return target;
     }
 
@@ -359,11 +353,12 @@ Texture* TextureConverter::palettize(Texture* source, int bits) {
     Texture* target = makeTarget(source->getSize(), format);
     if (!target)
         return nullptr;
+    // Released on every way out but the last, also when a container of the working data cannot grow.
+    std::unique_ptr<Texture, TextureRelease> owned(target);
     TextureDataSW* targetData = softwareData(target);
     targetData->setColorIndexed(true);
     Palette* palette = new (std::nothrow) Palette(n, paletteFormat);
     if (!palette) {
-        target->release(true);
         return nullptr;
     }
     targetData->setPalette(palette);
@@ -371,18 +366,16 @@ Texture* TextureConverter::palettize(Texture* source, int bits) {
     const int32_t width = level.width;
     const int32_t height = level.height;
     if (!out || width == 0 || height == 0)
-        return target;
+        return owned.release();
 
     // Working copy, 4 bytes per pixel in the order B, G, R, A.
     const size_t pixelCount = static_cast<size_t>(width) * height;
     if (pixelCount * 4 > INT32_MAX) {
-        target->release(true);
         return nullptr;
     }
     std::unique_ptr<uint8_t[]> work(new (std::nothrow) uint8_t[pixelCount * 4]);
     std::unique_ptr<float[]> values(new (std::nothrow) float[(pixelCount + width) * 4]());
     if (!work || !values) {
-        target->release(true);
         return nullptr;
     }
     const PixelRef from(level.pixels, level.format, source);
@@ -528,7 +521,7 @@ Texture* TextureConverter::palettize(Texture* source, int bits) {
             to.at(static_cast<int64_t>(i)).writeRaw(static_cast<uint32_t>(alphaLevel + index));
         }
     }
-    return target;
+    return owned.release();
 }
 
 Texture* TextureConverter::encodeDXT(Texture* source, int format) {

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "mt/graphics/RowConversion.h"
+
 namespace mt::graphics {
 
 class Texture;
@@ -25,9 +27,11 @@ class TextureConverter {
     // reserves entry 0 as the transparent colour).
     void setPaletteFormat(int32_t format) { paletteFormat = format; }
     int32_t getPaletteFormat() const { return paletteFormat; }
-    // Whether ABGR_8888 and BGR_888 pictures convert to ARGB_8888 a row at a time (on by default); the
-    // result is byte for byte that of the per-pixel walk.
+    // Whether ABGR_8888 and BGR_888 pictures convert to ARGB_8888 a row at a time (on by default), and
+    // which row path they take (the fastest the processor has, by default); the result is byte for byte
+    // that of the per-pixel walk. Off also ignores a conversion the loader prepared while decoding.
     void setRowFastPath(bool enabled) { rowFastPath = enabled; }
+    void setRowPath(RowPath path) { rowPath = path; }
 
   private:
     Texture* copySameFormat(Texture* source);
@@ -41,6 +45,7 @@ class TextureConverter {
     float quality;
     int32_t paletteFormat;
     bool rowFastPath = true;
+    RowPath rowPath = fastestRowPath();
 };
 
 }  // namespace mt::graphics

@@ -54,7 +54,9 @@ class TextureData {
 
   protected:
     // Level 0 and the extra mip levels; the records are the data's own, the pixels they point at may be.
-    std::unique_ptr<LevelBuffer> level0;
+    // Level 0's record is held by value, so that it exists whatever allocation fails.
+    LevelBuffer level0Record;
+    LevelBuffer* const level0 = &level0Record;
     std::vector<std::unique_ptr<LevelBuffer>> extraLevels;
     // The modulation colour of the raw software data.
     uint32_t modulationColour = 0;

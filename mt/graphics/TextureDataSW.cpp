@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <new>
 
 #include "mt/graphics/ColorTable.h"
 #include "mt/graphics/DrawTarget.h"
@@ -12,9 +13,6 @@
 namespace mt::graphics {
 
 namespace {
-
-// Mip levels beyond this would all be 0 x 0 for any int32 size.
-constexpr int MAX_LEVELS = 32;
 
 // Blocks from this size on are asked to use huge pages: a new picture's pages are all touched once, and
 // faulting them in 4 KB at a time costs as much as writing the pixels.
@@ -48,10 +46,12 @@ TextureDataSW::TextureDataSW(Texture* owner) : texture(owner) {
         levels = 1;
     if (levels > MAX_LEVELS)
         levels = MAX_LEVELS;
-    level0 = std::make_unique<LevelBuffer>();
-    for (int i = 1; i < levels; ++i)
-        extraLevels.push_back(std::make_unique<LevelBuffer>());
-    levelOwned.assign(static_cast<size_t>(levels), false);
+    // Records of extra levels that cannot be allocated are left out: the data then has fewer levels.
+    try {
+        for (int i = 1; i < levels; ++i)
+            extraLevels.push_back(std::make_unique<LevelBuffer>());
+    } catch (const std::bad_alloc&) {
+    }
     formatInfo = makePixelFormatInfo(format);
     if (texture)
         texture->setData(this);
@@ -60,6 +60,7 @@ TextureDataSW::TextureDataSW(Texture* owner) : texture(owner) {
 TextureDataSW::~TextureDataSW() {
     for (int level = 0; level < getLevelCount(); ++level)
         releaseLevelPixels(level);
+    dropPreparedConversion();
     delete palette;
     if (texture)
         texture->detachData(this);
@@ -67,13 +68,19 @@ TextureDataSW::~TextureDataSW() {
 
 LevelBuffer* TextureDataSW::levelRecord(int level) {
     if (level == 0)
-        return level0.get();
+        return level0;
     if (level < 0 || level > static_cast<int>(extraLevels.size()))
         return nullptr;
     return extraLevels[static_cast<size_t>(level - 1)].get();
 }
 
+LevelBuffer* TextureDataSW::lock() {
+    dropPreparedConversion();
+    return level0;
+}
+
 LevelBuffer* TextureDataSW::getLevel(int level) {
+    dropPreparedConversion();
     return levelRecord(level);
 }
 
@@ -81,15 +88,18 @@ void TextureDataSW::releaseLevelPixels(int level) {
     LevelBuffer* record = levelRecord(level);
     if (!record)
         return;
-    if (levelOwned[static_cast<size_t>(level)])
+    if (level == 0)
+        dropPreparedConversion();
+    if (levelOwned[level])
         std::free(record->pixels);
-    levelOwned[static_cast<size_t>(level)] = false;
+    levelOwned[level] = false;
     record->pixels = nullptr;
     if (level == 0)
         dataSize = 0;
 }
 
 void TextureDataSW::setPalette(Palette* newPalette) {
+    dropPreparedConversion();
     if (newPalette == palette)
         return;
     delete palette;
@@ -104,6 +114,8 @@ void TextureDataSW::setLevel(int level, void* pixels, int pitch) {
     LevelBuffer* record = levelRecord(level);
     if (!record)
         return;
+    if (level == 0)
+        dropPreparedConversion();
     // A block the data allocated itself is freed when something else takes its place.
     if (record->pixels != pixels)
         releaseLevelPixels(level);
@@ -142,7 +154,7 @@ void* TextureDataSW::allocateLevels(int width, int height) {
             return nullptr;
         }
         setLevel(level, block, w);
-        levelOwned[static_cast<size_t>(level)] = block != nullptr;
+        levelOwned[level] = block != nullptr;
         if (level == 0)
             dataSize = static_cast<int32_t>(bytes);
     }
@@ -156,14 +168,23 @@ void* TextureDataSW::allocateLevel0(int bytes) {
     void* block = allocatePixels(static_cast<size_t>(bytes), true);
     if (!block)
         return nullptr;
-    setLevel0(block, bytes);
-    levelOwned[0] = true;
-    dataSize = bytes;
+    adoptLevel0(block, bytes, bytes);
     return block;
 }
 
+void TextureDataSW::adoptLevel0(void* pixels, int32_t bytes, int32_t pitch) {
+    setLevel0(pixels, pitch);
+    levelOwned[0] = pixels != nullptr;
+    dataSize = pixels ? bytes : 0;
+}
+
 int32_t* TextureDataSW::createFrameTable(int count) {
-    frameOffsets.assign(count > 0 ? static_cast<size_t>(count) : 0, 0);
+    try {
+        frameOffsets.assign(count > 0 ? static_cast<size_t>(count) : 0, 0);
+    } catch (const std::bad_alloc&) {
+        frameOffsets.clear();
+        return nullptr;
+    }
     return getFrameTable();
 }
 
@@ -186,9 +207,35 @@ uint32_t TextureDataSW::colorTableEntry(uint32_t pixel) const {
     return static_cast<const uint32_t*>(colorTable)[index];
 }
 
+void TextureDataSW::setPreparedConversion(int32_t format, void* pixels, int32_t bytes) {
+    dropPreparedConversion();
+    preparedPixels = pixels;
+    preparedFormat = pixels ? format : 0;
+    preparedBytes = pixels ? bytes : 0;
+}
+
+void* TextureDataSW::takePreparedConversion(int32_t format, int32_t& bytes) {
+    bytes = 0;
+    if (!preparedPixels || preparedFormat != format)
+        return nullptr;
+    void* pixels = preparedPixels;
+    bytes = preparedBytes;
+    preparedPixels = nullptr;
+    preparedFormat = 0;
+    preparedBytes = 0;
+    return pixels;
+}
+
+void TextureDataSW::dropPreparedConversion() {
+    std::free(preparedPixels);
+    preparedPixels = nullptr;
+    preparedFormat = 0;
+    preparedBytes = 0;
+}
+
 bool TextureDataSW::ownsPixels() const {
-    for (bool owned : levelOwned)
-        if (owned)
+    for (int level = 0; level < getLevelCount(); ++level)
+        if (levelOwned[level])
             return true;
     return false;
 }

@@ -30,7 +30,8 @@ class TextureDataSW : public TextureData {
 
     int getDataSize() override { return dataSize; }
     const PixelFormatInfo* getPixelFormatInfo() override { return &formatInfo; }
-    LevelBuffer* lock() override { return level0.get(); }
+    // Hands out level 0 for reading or writing (which drops a prepared conversion).
+    LevelBuffer* lock() override;
     LevelBuffer* getLevel(int level) override;
     Palette* getPalette() override { return palette; }
     void setPalette(Palette* newPalette) override;
@@ -65,6 +66,15 @@ class TextureDataSW : public TextureData {
     Texture* getTexture() const { return texture; }
     int32_t getPixelFormat() const { return formatInfo.format; }
 
+    // A copy of level 0 already converted to another pixel format, made by a loader in the same pass as
+    // the decode (a block from malloc of the given bytes, owned by the data from here on). Anything that may
+    // change or replace level 0 (lock, getLevel, setLevel, allocation, a palette) drops it, so a copy
+    // that is still here matches the pixels.
+    void setPreparedConversion(int32_t format, void* pixels, int32_t bytes);
+    // Hands the prepared copy in `format` over to the caller (who frees it with free) and its byte size;
+    // null when there is none in that format.
+    void* takePreparedConversion(int32_t format, int32_t& bytes);
+
   protected:
     // The level record for a level number, or null.
     LevelBuffer* levelRecord(int level);
@@ -75,6 +85,9 @@ class TextureDataSW : public TextureData {
     uint32_t colorTableEntry(uint32_t pixel) const;
     // Takes a draw target's clip rectangle and blend tables (the built-in tables where it has none).
     void useDrawTarget(const DrawTarget& target);
+    // Takes a block from malloc as level 0 (owned, freed with free) with its byte size and pitch.
+    void adoptLevel0(void* pixels, int32_t bytes, int32_t pitch);
+    void dropPreparedConversion();
 
     // Whether allocateLevels clears the blocks it allocates.
     bool clearNewPixels = true;
@@ -86,8 +99,10 @@ class TextureDataSW : public TextureData {
     int32_t blendMode = 0;
     PixelFormatInfo formatInfo;
     int32_t dataSize = 0;
+    // Mip levels beyond this would all be 0 x 0 for any int32 size.
+    static constexpr int MAX_LEVELS = 32;
     // Per level: the data allocated the pixels and frees them.
-    std::vector<bool> levelOwned;
+    bool levelOwned[MAX_LEVELS] = {};
     bool mirrored = false;
     bool colorIndexed = false;
     int32_t clipBottom = 0;
@@ -99,6 +114,9 @@ class TextureDataSW : public TextureData {
     int32_t colorTableCount = 0;
     int32_t colorTableFormat = 0;
     Palette* palette = nullptr;
+    void* preparedPixels = nullptr;
+    int32_t preparedFormat = 0;
+    int32_t preparedBytes = 0;
 };
 
 }  // namespace mt::graphics

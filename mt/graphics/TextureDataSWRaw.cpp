@@ -22,6 +22,15 @@ TextureDataSWRaw::TextureDataSWRaw(Texture* texture, bool clearPixels) : Texture
     setBlendMode(0);
 }
 
+TextureDataSWRaw::TextureDataSWRaw(Texture* texture, void* pixels, int32_t bytes) : TextureDataSW(texture) {
+    const Size size = texture ? texture->getSize() : Size{};
+    width = size.width;
+    height = size.height;
+    adoptLevel0(pixels, bytes, width);
+    createFrameTable(1);
+    setBlendMode(0);
+}
+
 TextureDataSWRaw::~TextureDataSWRaw() = default;
 
 void TextureDataSWRaw::setBlendMode(int mode) {
@@ -37,6 +46,7 @@ void TextureDataSWRaw::setColorModulation(int mode, uint32_t colour, int amount)
     clipBottom = 1024;
     if (mode != 0 || formatInfo.format != ARGB_8888)
         return;
+    dropPreparedConversion();
     modulationColour = colour;
     constantAlpha = amount;
     uint8_t* pixels = static_cast<uint8_t*>(level0->pixels);

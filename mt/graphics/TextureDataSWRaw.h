@@ -14,6 +14,9 @@ class TextureDataSWRaw : public TextureDataSW {
     // creates a frame table with the one offset 0 and selects blend mode 0. A caller that writes every
     // pixel at once may pass clearPixels false and receive the levels with undefined contents.
     explicit TextureDataSWRaw(Texture* texture, bool clearPixels = true);
+    // Takes a block from malloc of width x height pixels of the texture's format as level 0 (owned from
+    // here on, also when the texture is null) instead of allocating one.
+    TextureDataSWRaw(Texture* texture, void* pixels, int32_t bytes);
     ~TextureDataSWRaw() override;
 
     // 0 copy, 1 constant alpha, 2 source alpha, 3 additive; other values draw as 0.

@@ -23,32 +23,41 @@ int32_t packedPixelFormat(int32_t format, bool colorIndexed, bool partial) {
     return format == RGB_565 && (colorIndexed || partial) ? ARGB_4444 : format;
 }
 
+uint32_t PixelConversion::resizeField(uint32_t value, int fromBits, int toBits) {
+    if (toBits <= fromBits)
+        return value >> (fromBits - toBits);
+    uint32_t out = 0;
+    for (int shift = toBits - fromBits; shift > -fromBits; shift -= fromBits)
+        out |= shift >= 0 ? value << shift : value >> -shift;
+    return out & ((1u << toBits) - 1u);
+}
+
 PixelConversion::PixelConversion(const PixelFormatInfo& from, const PixelFormatInfo& to, bool colorIndexed)
     : indexed(colorIndexed) {
-    // Channel widths come from the masks, so a 1-bit alpha widens to 0 or 255 like any other field.
-    auto plan = [](Channel& c, uint32_t fromMask, int32_t fromShift, uint32_t toMask, int32_t toShift) {
-        if (!fromMask || !toMask)
-            return;
+    // Channel widths come from the masks (at most 8 bits each).
+    auto plan = [this](uint32_t fromMask, int32_t fromShift, uint32_t toMask, int32_t toShift) {
         const int fromWidth = std::popcount(fromMask);
         const int toWidth = std::popcount(toMask);
+        if (!fromMask || !toMask || fromWidth > 8 || toWidth > 8)
+            return;
+        Channel& c = channels[channelCount++];
         c.fromMask = fromMask;
         c.fromShift = fromShift;
-        c.up = toWidth > fromWidth ? toWidth - fromWidth : 0;
-        c.down = fromWidth > toWidth ? fromWidth - toWidth : 0;
         c.toShift = toShift;
-        c.toMask = toMask;
+        for (uint32_t v = 0; v < (1u << fromWidth); ++v)
+            c.values[v] = static_cast<uint8_t>(resizeField(v, fromWidth, toWidth));
     };
     if (from.alphaMask) {
-        plan(channels[0], from.alphaMask, from.alphaShift, to.alphaMask, to.alphaShift);
+        plan(from.alphaMask, from.alphaShift, to.alphaMask, to.alphaShift);
     } else {
         alphaFromValue = true;
         opaque = to.alphaMask;
     }
     if (colorIndexed)
         return;
-    plan(channels[1], from.redMask, from.redShift, to.redMask, to.redShift);
-    plan(channels[2], from.greenMask, from.greenShift, to.greenMask, to.greenShift);
-    plan(channels[3], from.blueMask, from.blueShift, to.blueMask, to.blueShift);
+    plan(from.redMask, from.redShift, to.redMask, to.redShift);
+    plan(from.greenMask, from.greenShift, to.greenMask, to.greenShift);
+    plan(from.blueMask, from.blueShift, to.blueMask, to.blueShift);
 }
 
 uint32_t convertPixel(uint32_t pixel, const PixelFormatInfo& from, const PixelFormatInfo& to,

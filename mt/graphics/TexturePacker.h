@@ -31,10 +31,11 @@ enum PackedPixelClass : uint8_t {
 // pixels that need alpha, else the format itself.
 int32_t packedPixelFormat(int32_t format, bool colorIndexed, bool partial);
 
-// Moves a pixel from one layout to another, channel by channel with mask, shift and loss (truncating when
-// narrowing, shifting up when widening). A source without alpha field gives the target's full alpha for a
-// non-zero pixel and alpha 0 for the pixel 0. With colorIndexed only alpha moves and the low 12 bits (the
-// colour-table index) are kept as they are.
+// Moves a pixel from one layout to another, channel by channel with mask and shift: a narrower field keeps
+// its top bits, a wider one repeats the field's bits from the top down (5 bits abcde become abcdeabc, one bit
+// becomes 0 or all ones), so that the largest value stays the largest. A source without alpha field gives the
+// target's full alpha for a non-zero pixel and alpha 0 for the pixel 0. With colorIndexed only alpha moves
+// and the low 12 bits (the colour-table index) are kept as they are.
 uint32_t convertPixel(uint32_t pixel, const PixelFormatInfo& from, const PixelFormatInfo& to,
                       bool colorIndexed);
 
@@ -44,23 +45,26 @@ class PixelConversion {
     PixelConversion(const PixelFormatInfo& from, const PixelFormatInfo& to, bool colorIndexed);
     uint32_t operator()(uint32_t pixel) const {
         uint32_t out = alphaFromValue ? (pixel != 0 ? opaque : 0) : 0;
-        for (const Channel& c : channels)
-            out |= ((((pixel & c.fromMask) >> c.fromShift) << c.up >> c.down) << c.toShift) & c.toMask;
+        for (int i = 0; i < channelCount; ++i) {
+            const Channel& c = channels[i];
+            out |= static_cast<uint32_t>(c.values[(pixel & c.fromMask) >> c.fromShift]) << c.toShift;
+        }
         return indexed ? out | (pixel & 0xFFFu) : out;
     }
 
+    // A field of fromBits bits widened or narrowed to toBits bits (both 1 to 8), as described above.
+    static uint32_t resizeField(uint32_t value, int fromBits, int toBits);
+
   private:
-    // One channel: cut out, widened (up) or narrowed (down) to the target's width, and put in place. An
-    // unused channel has zero masks.
+    // One channel: cut out, looked up at the target's width, and put in place.
     struct Channel {
         uint32_t fromMask = 0;
         int fromShift = 0;
-        int up = 0;
-        int down = 0;
         int toShift = 0;
-        uint32_t toMask = 0;
+        uint8_t values[256] = {};
     };
     Channel channels[4];
+    int channelCount = 0;
     bool alphaFromValue = false;
     uint32_t opaque = 0;
     bool indexed = false;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <string_view>
 
 #include "mt/core/ServiceRegistry.h"
 #include "mt/file/FileManager.h"
@@ -192,28 +193,49 @@ String LocalizatorImpl::expandText(const String& key) {
     return expandVariables(getText(key));
 }
 
+// Every "{" of the text, from left to right, names the bytes up to the next "}" (at least one); the first
+// occurrence of that reference in the result so far is replaced by what the source gives for the name. A
+// replacement may itself hold references, which later steps then meet. The steps are counted by the "{"s of
+// the text, so nothing loops; the count and the growth are also capped, so that a text with a great many
+// references or a source whose texts refer to themselves cannot make the work or the result explode.
 String LocalizatorImpl::expandVariables(const String& text) const {
     if (!source)
         return text;
     const char* begin = text.cstr();
     const char* end = begin + text.length();
-    String result;
-    const char* copied = begin;  // start of the text not yet copied into result
+    const int64_t longest = static_cast<int64_t>(text.length()) + MAX_EXPANSION_GROWTH;
+    String result(text);
+    int expanded = 0;
     for (const char* open = begin; open < end; ++open) {
         if (*open != '{')
             continue;
         const char* close =
             static_cast<const char*>(std::memchr(open + 1, '}', static_cast<size_t>(end - open - 1)));
-        if (!close || close == open + 1)
-            continue;  // no name: "{}" and an unclosed "{" stay
-        result.append(copied, static_cast<int>(open - copied));
-        result.append(source->lookup(String(open + 1, static_cast<int>(close - open - 1))));
-        copied = close + 1;
-        open = close;
+        if (!close)
+            break;  // no "}" after this "{", so none after any later one either
+        if (close == open + 1)
+            continue;  // "{}" names nothing
+        if (expanded == MAX_EXPANDED_REFERENCES)
+            break;
+        ++expanded;
+        std::string_view reference(open, static_cast<size_t>(close - open + 1));
+        const String& value = source->lookup(String(open + 1, static_cast<int>(reference.size() - 2)));
+        std::string_view current(result.cstr(), static_cast<size_t>(result.length()));
+        size_t at = current.find(reference);
+        if (at == std::string_view::npos)
+            continue;
+        int64_t length =
+            static_cast<int64_t>(current.size()) - static_cast<int64_t>(reference.size()) + value.length();
+        if (length > longest)
+            break;
+        String next(result.cstr(), static_cast<int>(at));
+        next.append(value);
+        size_t after = at + reference.size();
+        next.append(result.cstr() + after, static_cast<int>(current.size() - after));
+        if (next.length() != length)
+            break;  // out of memory: keep what was expanded so far
+        result = std::move(next);
     }
-    if (copied == begin)
-        return text;
-    result.append(copied, static_cast<int>(end - copied));
     return result;
 }
 

@@ -21,6 +21,9 @@ class LocalizatorImpl : public Localizator {
     static constexpr int LINE_CHUNK = 255;
     // Size of the read cache in front of the language file.
     static constexpr int CACHE_SIZE = 8096;
+    // Bounds of one variable expansion: references replaced, and bytes the text may grow by.
+    static constexpr int MAX_EXPANDED_REFERENCES = 256;
+    static constexpr int MAX_EXPANSION_GROWTH = 1 << 20;
 
     // Stores the path and reads the file at once.
     explicit LocalizatorImpl(const String& path);

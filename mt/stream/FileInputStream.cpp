@@ -27,7 +27,8 @@ int32_t FileInputStream::available() {
     int32_t size = file->getSize();
     if (size <= 0)
         return 0;
-    return std::max(0, size - file->tell());
+    int64_t rest = static_cast<int64_t>(size) - std::max(0, file->tell());
+    return static_cast<int32_t>(std::clamp<int64_t>(rest, 0, size));
 }
 
 int32_t FileInputStream::read(void* dst, int32_t n) {

@@ -90,6 +90,11 @@ const uint8_t* InputStream::peekBuffer(int32_t& length) {
 bool InputStream::readLine(char* buffer, int32_t capacity) {
     if (!buffer || capacity < 1)
         return false;
+    if (capacity == 1) {
+        // No byte fits: reading on would consume nothing and report a line for ever.
+        buffer[0] = '\0';
+        return false;
+    }
     int32_t stored = 0;
     while (stored < capacity - 1) {
         uint8_t byte;

@@ -39,7 +39,7 @@ class InputStream : public virtual BaseStream {
 
     // Reads one line into buffer (at most capacity - 1 bytes, always terminated). LF, CR and CR LF end a line
     // and are consumed; a longer line is cut and its rest is returned by the next call. False at the end of
-    // the data when nothing was read, and for a capacity below 1.
+    // the data when nothing was read, and for a capacity below 2 (no byte fits; nothing is consumed).
     bool readLine(char* buffer, int32_t capacity);
 
   protected:

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
-#include <vector>
 
 namespace mt {
 
@@ -86,11 +86,15 @@ int32_t MemoryStream::readInto(OutputStream& out, int32_t maxBytes) {
         return 0;
     int32_t accepted;
     if (&out == static_cast<OutputStream*>(this)) {
-        // Writing into itself may move the buffer: the bytes travel through a copy.
-        std::vector<uint8_t> copy(buffer + readPosition, buffer + readPosition + count);
+        // Writing into itself may move the buffer: the bytes travel through a copy. Without memory for the
+        // copy nothing moves.
+        std::unique_ptr<uint8_t[]> copy(new (std::nothrow) uint8_t[static_cast<size_t>(count)]);
+        if (!copy)
+            return 0;
+        std::memcpy(copy.get(), buffer + readPosition, static_cast<size_t>(count));
         readPosition += count;
         remaining -= count;
-        accepted = write(copy.data(), count);
+        accepted = write(copy.get(), count);
         return accepted;
     }
     accepted = std::clamp(out.write(buffer + readPosition, count), 0, count);

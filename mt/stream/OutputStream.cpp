@@ -1,6 +1,7 @@
 #include "mt/stream/OutputStream.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -122,8 +123,11 @@ OutputStream& OutputStream::writeDouble(double value) {
 OutputStream& OutputStream::writeCString(const char* text) {
     if (!text)
         return *this;
-    int32_t length = static_cast<int32_t>(std::strlen(text));
-    write(text, (streamFlags & STREAM_BINARY) ? length + 1 : length);
+    size_t length = std::strlen(text);
+    if (length >= static_cast<size_t>(INT32_MAX))
+        return *this;  // beyond what one write can take, terminator included
+    int32_t count = static_cast<int32_t>(length);
+    write(text, (streamFlags & STREAM_BINARY) ? count + 1 : count);
     return *this;
 }
 

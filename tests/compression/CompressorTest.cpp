@@ -259,3 +259,20 @@ TEST(Compressor, DecompressionResultCodes) {
     LimitedOutput tiny(10);
     EXPECT_EQ(compressor.compress(&source, &tiny, 127, 127), COMPRESS_ERROR_WRITE);
 }
+
+TEST(Compressor, ResultsCountTheBytesOfThisCallOnly) {
+    CompressorZLIB compressor;
+    Bytes data = sampleData(3000);
+    Bytes packed = compressWith(compressor, data, 127, 127);
+    // An output that already holds bytes, some of them read: the result is still the size of what was added.
+    mt::MemoryStream out(mt::STREAM_BINARY);
+    out.write("prefix", 6);
+    char skip[2];
+    out.read(skip, 2);
+    mt::MemoryStream in(data.data(), static_cast<int>(data.size()), mt::STREAM_NOT_OWNER);
+    EXPECT_EQ(compressor.compress(&in, &out, 127, 127), static_cast<int>(packed.size()));
+    EXPECT_EQ(out.available(), static_cast<int>(packed.size()) + 4);
+    mt::MemoryStream packedIn(packed.data(), static_cast<int>(packed.size()), mt::STREAM_NOT_OWNER);
+    EXPECT_EQ(compressor.decompress(&packedIn, &out, 127), static_cast<int>(data.size()));
+    EXPECT_EQ(out.available(), static_cast<int>(packed.size() + data.size()) + 4);
+}

@@ -23,7 +23,7 @@ TEST(ReferenceCounted, ReleaseDeletesAtZeroOnlyWhenAsked) {
     object->release(false);
     EXPECT_FALSE(destroyed);
     EXPECT_EQ(object->getRefCount(), 0);
-    // The holder that decides itself deletes when the count dropped below 1.
+    // From a count of 0, one more reference and its release with the flag delete the object.
     object->addRef();
     object->release(true);
     EXPECT_TRUE(destroyed);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -128,7 +129,8 @@ TEST(StringNumbers, FloatTextIgnoresTheLocaleDecimalMark) {
     std::string folder = testing::TempDir() + "locales";
     std::string command = "mkdir -p '" + folder + "' && localedef -i de_DE -f UTF-8 '" + folder +
                           "/de_DE.UTF-8' >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0) GTEST_SKIP() << "localedef or the de_DE locale source is missing";
+    if (std::system(command.c_str()) != 0)
+        GTEST_SKIP() << "localedef or the de_DE locale source is missing";
     setenv("LOCPATH", folder.c_str(), 1);
     ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
     char probe[16];
@@ -193,6 +195,37 @@ TEST(StringEditing, EraseAndTruncate) {
     EXPECT_EQ(u, "abc  ");
     u.truncate(0);
     EXPECT_EQ(u, "");
+}
+
+TEST(StringEditing, EraseToTheEndWithTheLargestIndex) {
+    String s("abcdef");
+    s.erase(2, INT_MAX);
+    EXPECT_EQ(s, "ab");
+    EXPECT_EQ(s.length(), 2);
+    s.erase(0, INT_MAX);
+    EXPECT_EQ(s, "");
+    String t("abc");
+    t.erase(INT_MAX, INT_MAX);
+    EXPECT_EQ(t, "abc");
+    t.erase(INT_MIN, INT_MAX);  // a negative first index changes nothing
+    EXPECT_EQ(t, "abc");
+}
+
+TEST(StringGrowth, LengthsBeyondWhatAStringCanHoldAreDropped) {
+    // The counts are larger than the texts: an append that cannot fit must be refused before any byte is
+    // read. Sums that would wrap a 32-bit length are among them.
+    String s("abc");
+    s.append("x", INT_MAX);
+    EXPECT_EQ(s, "abc");
+    s.append("x", INT_MAX - 2);
+    EXPECT_EQ(s, "abc");
+    s.append('d');
+    EXPECT_EQ(s, "abcd");
+    EXPECT_EQ(s.capacity(), 4);
+    String empty;
+    empty.append("y", INT_MAX);
+    EXPECT_EQ(empty.length(), 0);
+    EXPECT_EQ(empty.capacity(), 0);
 }
 
 TEST(StringEditing, ReplaceAll) {

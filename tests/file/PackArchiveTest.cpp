@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -302,4 +303,79 @@ TEST(PackArchive, ThreadsReadThroughTheirOwnHandlesAndMembersOutliveTheArchive) 
     ASSERT_TRUE(open);
     archive.reset();
     EXPECT_EQ(readAll(open.get()), contents[3]);
+}
+
+TEST(PackWriter, NamesStartingWithADotAreFoundByTheirLookupAndTooShortOnesAreRefused) {
+    TempDir dir;
+    mt::file::PackWriter writer;
+    ASSERT_TRUE(writer.addMember(".hidden", "h", 1));
+    ASSERT_TRUE(writer.addMember(".cfg/x", "x", 1));
+    ASSERT_TRUE(writer.addMember("./plain.txt", "p", 1));
+    // What a lookup of these names computes, ".hidden" and ".cfg/x" lose their first two characters.
+    EXPECT_FALSE(writer.addMember("idden", "i", 1));
+    EXPECT_NE(writer.getError().find("'.hidden' and 'idden' have the same hash"), std::string::npos)
+        << writer.getError();
+    EXPECT_FALSE(writer.addMember("plain.txt", "q", 1));
+    for (const char* name : {".", "..", ".x", "./"}) {
+        EXPECT_FALSE(writer.addMember(name, "e", 1)) << name;
+        EXPECT_NE(writer.getError().find("cannot be looked up"), std::string::npos) << writer.getError();
+    }
+    ASSERT_TRUE(writer.write(dir.path("dots.pak").c_str()));
+
+    PackArchive archive(nullptr);
+    ASSERT_TRUE(archive.open(dir.path("dots.pak").c_str()));
+    EXPECT_EQ(member(archive, ".hidden"), "h");
+    EXPECT_EQ(member(archive, ".CFG\\X"), "x");
+    EXPECT_EQ(member(archive, "./plain.txt"), "p");
+    EXPECT_EQ(member(archive, "plain.txt"), "p");
+    // Every listed name reaches its member.
+    for (const String& name : archive.readNameList())
+        EXPECT_NE(archive.find(name), nullptr) << name.cstr();
+}
+
+TEST(PackWriter, AFailedWriteLeavesTheOldArchiveAndNoTemporaryFile) {
+    TempDir dir;
+    mt::file::PackWriter good;
+    ASSERT_TRUE(good.addMember("a.txt", "old archive", 11));
+    ASSERT_TRUE(good.write(dir.path("a.pak").c_str()));
+    std::string before = dir.read("a.pak");
+
+    dir.write("input.txt", "new");
+    mt::file::PackWriter failing;
+    ASSERT_TRUE(failing.addFile("input.txt", dir.path("input.txt").c_str()));
+    ASSERT_TRUE(failing.addFile("gone.txt", dir.path("gone.txt").c_str()));  // absent when written
+    EXPECT_FALSE(failing.write(dir.path("a.pak").c_str()));
+    EXPECT_NE(failing.getError().find("cannot read"), std::string::npos) << failing.getError();
+    EXPECT_EQ(dir.read("a.pak"), before);
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        files += entry.is_regular_file();
+    EXPECT_EQ(files, 2);  // a.pak and input.txt
+}
+
+TEST(PackWriter, RefusesTheArchiveAsItsOwnInputWhateverThePathSays) {
+    TempDir dir;
+    mt::file::PackWriter first;
+    ASSERT_TRUE(first.addMember("a.txt", "content", 7));
+    ASSERT_TRUE(first.write(dir.path("a.pak").c_str()));
+    std::string before = dir.read("a.pak");
+    std::filesystem::create_directory(dir.path("sub"));
+    std::filesystem::create_symlink(dir.path("a.pak"), dir.path("link.pak"));
+    std::filesystem::create_hard_link(dir.path("a.pak"), dir.path("hard.pak"));
+    for (std::string input : {dir.path("a.pak"), dir.path("link.pak"), dir.path("hard.pak"),
+                              dir.path("sub/../a.pak"), dir.path() + "\\a.pak"}) {
+        mt::file::PackWriter writer;
+        ASSERT_TRUE(writer.addFile("self.pak", input.c_str()));
+        EXPECT_FALSE(writer.write(dir.path("a.pak").c_str())) << input;
+        EXPECT_NE(writer.getError().find("is the archive"), std::string::npos) << writer.getError();
+        EXPECT_EQ(dir.read("a.pak"), before) << input;
+    }
+    // Writing through the link replaces the file it names and keeps the link.
+    mt::file::PackWriter again;
+    ASSERT_TRUE(again.addMember("b.txt", "other", 5));
+    ASSERT_TRUE(again.write(dir.path("link.pak").c_str()));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.path("link.pak")));
+    PackArchive archive(nullptr);
+    ASSERT_TRUE(archive.open(dir.path("a.pak").c_str()));
+    EXPECT_EQ(member(archive, "b.txt"), "other");
 }

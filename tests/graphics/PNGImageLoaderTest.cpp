@@ -1,9 +1,14 @@
 #include "mt/graphics/PNGImageLoader.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -236,68 +241,61 @@ TEST(PNGImageLoader, LoadIntoFillsATargetThatIsLargeEnough) {
     EXPECT_EQ(loadPng(file, loader, 2, nullptr), nullptr);
 }
 
-TEST(PNGImageLoader, BadDataNeverCrashesAndGivesWhatWasMade) {
+TEST(PNGImageLoader, DamagedPicturesGiveNoTexture) {
     EXPECT_EQ(loadPng({}), nullptr) << "empty";
     EXPECT_EQ(loadPng({'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g', '!', '!', '!'}), nullptr);
     PNGImageLoader loader;
     EXPECT_EQ(loader.load(nullptr), nullptr);
 
-    // A noisy picture, so that its pixel data is long (libpng reads it in blocks of 8 KB); cut in the middle.
+    // A noisy picture, so that its pixel data is long (libpng reads it in blocks of 8 KB).
     std::mt19937 random(99);
-    Rows noise(256, std::vector<uint8_t>(256 * 3));
+    Rows noise(256, std::vector<uint8_t>(256 * 4));
     for (auto& row : noise)
         for (auto& sample : row)
             sample = static_cast<uint8_t>(random());
-    PngLayout layout;
-    layout.width = 256;
-    layout.height = 256;
-    const std::vector<uint8_t> file = writePng(layout, noise);
-    std::vector<uint8_t> truncated(file.begin(), file.begin() + static_cast<long>(file.size() / 2));
-    Texture* partial = loadPng(truncated);
-    ASSERT_NE(partial, nullptr) << "the texture made before the error is returned";
-    const std::vector<uint8_t> pixels = level0(partial);
-    ASSERT_EQ(pixels.size(), 256u * 256u * 3u);
-    EXPECT_TRUE(std::equal(noise[0].begin(), noise[0].end(), pixels.begin())) << "rows decoded so far";
-    EXPECT_EQ(std::vector<uint8_t>(pixels.end() - 768, pixels.end()), std::vector<uint8_t>(768, 0))
-        << "rows never reached are zero, not left uninitialised";
-    // Converting the partial picture works as for any other.
-    TextureConverter converter;
-    Texture* argb = converter.convert(partial, ARGB_8888, true);
-    ASSERT_NE(argb, nullptr);
-    argb->release(true);
-    partial->release(true);
+    for (bool interlaced : {false, true}) {
+        for (int colorType : {PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_RGBA}) {
+            PngLayout layout;
+            layout.width = 256;
+            layout.height = 256;
+            layout.colorType = colorType;
+            layout.interlaced = interlaced;
+            Rows rows = noise;
+            if (colorType == PNG_COLOR_TYPE_RGB)
+                for (auto& row : rows)
+                    row.resize(256 * 3);
+            const std::vector<uint8_t> file = writePng(layout, rows);
+            SCOPED_TRACE(testing::Message() << "interlaced " << interlaced << ", colour type " << colorType);
+            Texture* whole = loadPng(file);
+            ASSERT_NE(whole, nullptr);
+            whole->release(true);
 
-    // Decoded into a target full of old bytes: the rows not reached are cleared, not left as they were.
-    Texture* target = new Texture(TEXTURE_IN_MEMORY, "", Size{256, 256}, BGR_888, nullptr, 0, 1);
-    new TextureDataSWRaw(target);
-    std::memset(target->lock()->pixels, 0xEE, 256 * 256 * 3);
-    ASSERT_EQ(loadPng(truncated, loader, 2, target), target);
-    const std::vector<uint8_t> into = level0(target);
-    EXPECT_TRUE(std::equal(noise[0].begin(), noise[0].end(), into.begin()));
-    EXPECT_EQ(std::vector<uint8_t>(into.end() - 768, into.end()), std::vector<uint8_t>(768, 0));
-    // An interlaced picture fills every row pass by pass: a cut one leaves zeros where no pass reached.
-    layout.interlaced = true;
-    const std::vector<uint8_t> interlaced = writePng(layout, noise);
-    std::memset(target->lock()->pixels, 0xEE, 256 * 256 * 3);
-    loadPng(std::vector<uint8_t>(interlaced.begin(),
-                                 interlaced.begin() + static_cast<long>(interlaced.size() / 2)),
-            loader, 2, target);
-    const std::vector<uint8_t> passes = level0(target);
-    long chance = 0;  // 0xEE bytes of the picture itself
-    for (const auto& row : noise)
-        chance += std::count(row.begin(), row.end(), 0xEE);
-    EXPECT_LE(std::count(passes.begin(), passes.end(), 0xEE), chance) << "no old byte survives";
-    target->release(true);
+            const std::vector<uint8_t> truncated(file.begin(),
+                                                 file.begin() + static_cast<long>(file.size() / 2));
+            EXPECT_EQ(loadPng(truncated), nullptr) << "truncated";
+            std::vector<uint8_t> corrupt = file;
+            corrupt[corrupt.size() / 2] ^= 0x55;
+            EXPECT_EQ(loadPng(corrupt), nullptr) << "a flipped byte breaks the data's checksum";
+            // Only the end is missing: every row decodes, yet the picture is incomplete.
+            const std::vector<uint8_t> noEnd(file.begin(), file.end() - 12);
+            EXPECT_EQ(loadPng(noEnd), nullptr) << "without its end chunk";
 
+            // Into a target: null, and the target stays the caller's.
+            const int format = colorType == PNG_COLOR_TYPE_RGB ? BGR_888 : ABGR_8888;
+            Texture* target = new Texture(TEXTURE_IN_MEMORY, "", Size{256, 256}, format, nullptr, 0, 1);
+            new TextureDataSWRaw(target);
+            std::vector<uint8_t> copy = truncated;
+            EXPECT_EQ(loadPng(copy, loader, 2, target), nullptr);
+            EXPECT_EQ(target->getRefCount(), 1);
+            target->release(true);
+        }
+    }
     // Truncated inside the header: nothing was made.
-    EXPECT_EQ(loadPng(std::vector<uint8_t>(file.begin(), file.begin() + 20)), nullptr);
-
-    // A flipped byte in the pixel data breaks its checksum.
-    std::vector<uint8_t> corrupt = file;
-    corrupt[corrupt.size() / 2] ^= 0x55;
-    Texture* damaged = loadPng(corrupt);
-    ASSERT_NE(damaged, nullptr);
-    damaged->release(true);
+    PngLayout layout;
+    layout.width = 4;
+    layout.height = 4;
+    const std::vector<uint8_t> small = writePng(layout, samples(4, 4, 3));
+    EXPECT_EQ(loadPng(std::vector<uint8_t>(small.begin(), small.begin() + 20)), nullptr);
 }
 
 TEST(PNGImageLoader, PicturesBeyondTheSizeLimitAreRefused) {
@@ -319,4 +317,111 @@ TEST(PNGImageLoader, PicturesBeyondTheSizeLimitAreRefused) {
     std::memcpy(&huge[16], side, 4);
     std::memcpy(&huge[20], side, 4);
     EXPECT_EQ(loadPng(huge), nullptr);
+}
+
+namespace {
+
+void appendChunk(std::vector<uint8_t>& out, const char* kind, const std::vector<uint8_t>& data) {
+    auto put32 = [&](uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.push_back(static_cast<uint8_t>(v >> shift));
+    };
+    put32(static_cast<uint32_t>(data.size()));
+    std::vector<uint8_t> body(kind, kind + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    out.insert(out.end(), body.begin(), body.end());
+    put32(static_cast<uint32_t>(crc32(0, body.data(), static_cast<uInt>(body.size()))));
+}
+
+// An RGBA picture that declares width x height but whose pixel data holds only its first `rows` rows.
+std::vector<uint8_t> cutRgbaPicture(uint32_t width, uint32_t height, uint32_t rows) {
+    std::vector<uint8_t> out = {137, 80, 78, 71, 13, 10, 26, 10};
+    std::vector<uint8_t> header;
+    for (uint32_t v : {width, height})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            header.push_back(static_cast<uint8_t>(v >> shift));
+    header.insert(header.end(), {8, PNG_COLOR_TYPE_RGBA, 0, 0, 0});
+    appendChunk(out, "IHDR", header);
+    std::vector<uint8_t> raw(static_cast<size_t>(rows) * (1 + width * 4), 0x41);
+    for (uint32_t y = 0; y < rows; ++y)
+        raw[static_cast<size_t>(y) * (1 + width * 4)] = 0;  // filter type none
+    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
+    std::vector<uint8_t> packed(packedSize);
+    compress(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()));
+    packed.resize(packedSize);
+    appendChunk(out, "IDAT", packed);
+    appendChunk(out, "IEND", {});
+    return out;
+}
+
+// Runs body in a child process and returns by how many bytes the child's peak memory grew during it (-1
+// when the child failed) and what body returned.
+struct ChildRun {
+    int64_t growth = -1;
+    int64_t result = -1;
+};
+ChildRun peakGrowthInChild(const std::function<bool()>& body) {
+    ChildRun run;
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return run;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeEnds[0]);
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        ChildRun measured;
+        measured.result = body() ? 1 : 0;
+        getrusage(RUSAGE_SELF, &after);
+        measured.growth = (static_cast<int64_t>(after.ru_maxrss) - before.ru_maxrss) * 1024;
+        const ssize_t written = write(pipeEnds[1], &measured, sizeof measured);
+        _exit(written == sizeof measured ? 0 : 1);
+    }
+    close(pipeEnds[1]);
+    if (read(pipeEnds[0], &run, sizeof run) != sizeof run)
+        run = ChildRun{};
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? run : ChildRun{};
+}
+
+}  // namespace
+
+TEST(PNGImageLoader, DamagedPicturesCostMemoryByTheirDataNotByTheirDeclaredSize) {
+    // 4096 x 4096 RGBA (64 MiB of pixels, within the loader's default bound) with two rows of data.
+    const std::vector<uint8_t> cut = cutRgbaPicture(4096, 4096, 2);
+    ASSERT_LT(cut.size(), 1000u);
+    // The child decodes; a texture is made, checked and released there.
+    const auto decodesToNothing = [](const std::vector<uint8_t>& file) {
+        return [&file] {
+            Texture* texture = loadPng(file);
+            mt::releaseReference(texture, true);
+            return texture == nullptr;
+        };
+    };
+    const ChildRun run = peakGrowthInChild(decodesToNothing(cut));
+    ASSERT_GE(run.growth, 0) << "the child failed";
+    EXPECT_EQ(run.result, 1) << "a damaged picture gives no texture";
+    EXPECT_LT(run.growth, int64_t{16} << 20) << "peak memory grew by " << run.growth << " bytes";
+
+    // The declared size alone decides nothing: 16384 x 16384 (1 GiB) is over the byte bound and refused
+    // before anything is allocated, and a bound set lower refuses a picture that would fit the default.
+    const std::vector<uint8_t> huge = cutRgbaPicture(16384, 16384, 1);
+    const ChildRun hugeRun = peakGrowthInChild(decodesToNothing(huge));
+    ASSERT_GE(hugeRun.growth, 0);
+    EXPECT_EQ(hugeRun.result, 1);
+    EXPECT_LT(hugeRun.growth, int64_t{16} << 20);
+    PNGImageLoader loader;
+    EXPECT_EQ(loader.getMaxBytes(), PNGImageLoader::DEFAULT_MAX_BYTES);
+    PngLayout layout;
+    layout.width = 64;
+    layout.height = 64;
+    const std::vector<uint8_t> picture = writePng(layout, samples(64, 64, 3));
+    loader.setMaxBytes(64 * 64 * 3 - 1);
+    EXPECT_EQ(loadPng(picture, loader), nullptr);
+    loader.setMaxBytes(64 * 64 * 3);
+    Texture* fits = loadPng(picture, loader);
+    ASSERT_NE(fits, nullptr);
+    fits->release(true);
 }

@@ -128,13 +128,13 @@ void expectSameAsRaw(const Case& c, bool mirror) {
 TEST(PackedDraw, MatchesRawDrawingPixelForPixel) {
     // Raw drawing writes fully transparent pixels as well, so the cases choose backgrounds on which that
     // changes nothing: 0 for copies, any for source-alpha blends, colours without alpha for additive draws.
+    // (At constant alpha 255, packed mode 2 blends the alpha channel too, where raw drawing keeps it.)
     const Case cases[] = {
         {ARGB_8888, STORAGE_PACKED_PLAIN, 0, 255, true, 0},
         {ARGB_8888, STORAGE_PACKED_PLAIN, 1, 100, true, 0},
         {ARGB_8888, STORAGE_PACKED_PLAIN, 2, 160, true, 0xFFFFFFFF},
         {ARGB_8888, STORAGE_PACKED_PLAIN, 3, 200, true, 0x00FFFFFF},
         {ARGB_8888, STORAGE_PACKED_ALPHA, 0, 255, false, 0},
-        {ARGB_8888, STORAGE_PACKED_ALPHA, 2, 255, true, 0xFFFFFFFF},
         {ARGB_8888, STORAGE_PACKED_ALPHA, 2, 90, true, 0xFFFFFFFF},
         {ARGB_8888, STORAGE_PACKED_ALPHA, 3, 255, true, 0x00FFFFFF},
         {ARGB_4444, STORAGE_PACKED_PLAIN, 0, 255, true, 0},
@@ -149,8 +149,8 @@ TEST(PackedDraw, MatchesRawDrawingPixelForPixel) {
         expectSameAsRaw(c, false);
     // Mirrored drawing matches the raw drawing of the mirrored picture.
     expectSameAsRaw(cases[5], true);
-    expectSameAsRaw(cases[8], true);
-    expectSameAsRaw(cases[14], true);
+    expectSameAsRaw(cases[7], true);
+    expectSameAsRaw(cases[13], true);
 }
 
 TEST(PackedDraw, BlendRulesOfTheRunKinds) {
@@ -172,6 +172,10 @@ TEST(PackedDraw, BlendRulesOfTheRunKinds) {
         gfxFile(ARGB_8888, STORAGE_PACKED_ALPHA, 1, 1, {cat({words32({0, 4, 0x80FF0000, 0})})}), ARGB_8888);
     ASSERT_NE(texture, nullptr);
     EXPECT_EQ(draw32(texture, 0xFF0000FF, 255), 0xFF7F007Fu);
+
+    // Mode 2 blends by the source alpha on every channel, alpha too, also at constant alpha 255.
+    texture->getData()->setBlendMode(2);
+    EXPECT_EQ(draw32(texture, 0xFF0000FF, 255), 0xBF7F007Fu);
     texture->release(true);
 
     // Mode 4: modulated copy with the modulation colour, brightened by the constant alpha.
@@ -191,6 +195,16 @@ TEST(PackedDraw, BlendRulesOfTheRunKinds) {
     EXPECT_EQ(draw16(texture, 0x00F0, 255), 0x0870);
     texture->release(true);
 
+    // ARGB 4444 packed plain keeps partly transparent pixels in its runs: mode 2 blends them by their own
+    // alpha (8 of 15 here), not opaque.
+    texture =
+        readBytes(gfxFile(ARGB_4444, STORAGE_PACKED_PLAIN, 1, 1, {cat({words32({0, 2}), words16({0x8F00})})}),
+                  ARGB_4444);
+    ASSERT_NE(texture, nullptr);
+    texture->getData()->setBlendMode(2);
+    EXPECT_EQ(draw16(texture, 0x00F0, 255), 0x0870);
+    texture->release(true);
+
     // RGB 565 packed alpha: partly transparent pixels are held as ARGB 4444 and blended onto RGB 565; mode 1
     // blends opaque pixels by the constant alpha on each field.
     texture = readBytes(gfxFile(RGB_565, STORAGE_PACKED_ALPHA, 2, 1,
@@ -205,6 +219,11 @@ TEST(PackedDraw, BlendRulesOfTheRunKinds) {
     texture->getData()->draw(&wide, dest, &pitch2, 0, 0, 128, 0);
     EXPECT_EQ(dest[0], 0x4016);  // alpha 8 x 17 = 136, times 128 / 256: 68
     EXPECT_EQ(dest[1], 0x780F);
+    // Mode 1 blends by the constant alpha also at 255: d + (s - d) x 255 / 256 on each field.
+    dest[0] = under[0];
+    dest[1] = under[1];
+    texture->getData()->draw(&wide, dest, &pitch2, 0, 0, 255, 0);
+    EXPECT_EQ(dest[1], 0xF000);
     texture->getData()->setBlendMode(0);
     dest[0] = under[0];
     texture->getData()->draw(&wide, dest, &pitch2, 0, 0, 128, 0);
@@ -233,6 +252,23 @@ TEST(PackedDraw, ColourIndexedPixelsDrawTheirTableEntries) {
     sw(texture)->setColorTable(nullptr);
     texture->getData()->draw(&target, dest32, &pitch, 0, 0, 255, 0);
     EXPECT_EQ(dest32[0], 0xFF000001u);
+    texture->release(true);
+
+    // A partly transparent colour-indexed pixel blends its entry's colour by its own alpha (0x80), not the
+    // entry's; only the low 12 bits index the table. Mode 2 leaves alpha 0.
+    texture =
+        readBytes(gfxFile(ARGB_8888, STORAGE_PACKED_ALPHA, 1, 1, {cat({words32({0, 4, 0x80001001, 0})})}, 1),
+                  ARGB_8888);
+    ASSERT_NE(texture, nullptr);
+    static_cast<uint32_t*>(table32.entries)[1] = 0xFF00FF00;
+    sw(texture)->setColorTable(&table32);
+    dest32[0] = 0xFF0000FF;
+    texture->getData()->draw(&target, dest32, &pitch, 0, 0, 255, 0);
+    EXPECT_EQ(dest32[0], 0xFF007F7Fu);
+    texture->getData()->setBlendMode(2);
+    dest32[0] = 0xFF0000FF;
+    texture->getData()->draw(&target, dest32, &pitch, 0, 0, 255, 0);
+    EXPECT_EQ(dest32[0], 0x00007F7Fu);
     texture->release(true);
 
     // 16-bit tables hold entries of the texture's format; ARGB 4444 pixels keep their own alpha.

@@ -189,6 +189,17 @@ TEST(TextureDraw, ColourIndexedPixelsDrawTheirTableEntries) {
     data->draw(&target, dest, &pitch, 0, 0, 255, 0);
     EXPECT_EQ(dest[0], 0xFF00FF00u);
     EXPECT_EQ(dest[1], 0xFF000FFFu);
+
+    // Blending modes take the colour from the entry and the alpha from the pixel, whose low 12 bits alone
+    // are the index: half transparent over blue gives half green, half blue.
+    pixels[0] = 0x80001001;
+    data->setBlendMode(2);
+    dest[0] = 0xFF0000FF;
+    data->draw(&target, dest, &pitch, 0, 0, 255, 0);
+    EXPECT_EQ(dest[0], 0xFF007F7Fu);
+    data->setBlendMode(1);
+    data->draw(&target, dest, &pitch, 0, 0, 255, 0);
+    EXPECT_EQ(dest[0], 0x8000FF00u) << "a copy at constant alpha 255 keeps the pixel's alpha";
     data->setColorTable(nullptr);
     texture->release(true);
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <bit>
+#include <cmath>
 #include <random>
 
 #include "file/TempDir.h"
@@ -73,17 +76,23 @@ TEST(TextureFile, RawPixelsAreConvertedWhileReading) {
     EXPECT_EQ(texture->lock()->pitch, 2);
     texture->release(true);
 
-    // RGB 565 read as ARGB 8888 is opaque except for the pixel 0; widened fields are shifted up.
-    texture = readBytes(gfxFile(RGB_565, STORAGE_RAW, 2, 1, {words16({0xF800, 0})}), ARGB_8888);
+    // RGB 565 read as ARGB 8888 is opaque except for the pixel 0; widened fields repeat their bits.
+    texture = readBytes(gfxFile(RGB_565, STORAGE_RAW, 3, 1, {words16({0xF800, 0, 0x8410})}), ARGB_8888);
     ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(level0(texture), words32({0xFFF80000, 0}));
+    EXPECT_EQ(level0(texture), words32({0xFFFF0000, 0, 0xFF848284}));
+    texture->release(true);
+
+    // ARGB 1555 read as ARGB 8888: the one alpha bit becomes 0 or 255.
+    texture = readBytes(gfxFile(ARGB_1555, STORAGE_RAW, 2, 1, {words16({0xFFFF, 0x7C1F})}), ARGB_8888);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(level0(texture), words32({0xFFFFFFFF, 0x00FF00FF}));
     texture->release(true);
 
     // Colour-indexed pixels move only their alpha and keep their 12-bit index.
     texture = readBytes(gfxFile(ARGB_4444, STORAGE_RAW, 1, 1, {words16({0x8ABC})}, 1), ARGB_8888);
     ASSERT_NE(texture, nullptr);
     EXPECT_TRUE(sw(texture)->isColorIndexed());
-    EXPECT_EQ(pixelAt(texture, 0, 4), 0x80000ABCu);
+    EXPECT_EQ(pixelAt(texture, 0, 4), 0x88000ABCu);
     texture->release(true);
 
     // Three-byte pixels are read as stored but not converted.
@@ -94,19 +103,80 @@ TEST(TextureFile, RawPixelsAreConvertedWhileReading) {
     texture->release(true);
 }
 
+// Every pixel of every 16-bit layout, converted to every other layout with colour fields and back from the
+// 32-bit ones: a narrower field keeps its top bits; a wider one keeps the value's bits on top and stays
+// within one step of the exact v x (2^m - 1) / (2^n - 1), so that 0 and the maximum map to 0 and the maximum.
+TEST(TextureFile, LoadConversionsWidenByRepeatingBitsAndNarrowByTruncating) {
+    const int32_t sixteen[] = {RGB_565, ARGB_4444, ARGB_1555, BGR_565, ABGR_4444, ABGR_1555};
+    const int32_t targets[] = {ARGB_8888, ABGR_8888, RGB_565,   ARGB_4444,
+                               ARGB_1555, BGR_565,   ABGR_4444, ABGR_1555};
+    struct Field {
+        uint32_t mask;
+        int shift;
+    };
+    auto fields = [](const PixelFormatInfo& f) {
+        return std::array<Field, 4>{Field{f.alphaMask, f.alphaShift}, Field{f.redMask, f.redShift},
+                                    Field{f.greenMask, f.greenShift}, Field{f.blueMask, f.blueShift}};
+    };
+    auto check = [&](int32_t fromFormat, int32_t toFormat, const PixelConversion& conversion,
+                     uint32_t pixel) {
+        const PixelFormatInfo from = makePixelFormatInfo(fromFormat), to = makePixelFormatInfo(toFormat);
+        const uint32_t out = conversion(pixel);
+        const auto inFields = fields(from), outFields = fields(to);
+        for (int c = 0; c < 4; ++c) {
+            if (!outFields[c].mask)
+                continue;
+            const int m = std::popcount(outFields[c].mask);
+            const uint32_t w = (out & outFields[c].mask) >> outFields[c].shift;
+            if (!inFields[c].mask) {  // no alpha field: opaque unless the pixel is 0
+                ASSERT_EQ(w, pixel ? (1u << m) - 1 : 0u) << fromFormat << " -> " << toFormat;
+                continue;
+            }
+            const int n = std::popcount(inFields[c].mask);
+            const uint32_t v = (pixel & inFields[c].mask) >> inFields[c].shift;
+            if (m <= n) {
+                ASSERT_EQ(w, v >> (n - m)) << fromFormat << " -> " << toFormat << " pixel " << pixel;
+                continue;
+            }
+            const double exact = v * double((1u << m) - 1) / double((1u << n) - 1);
+            ASSERT_EQ(w >> (m - n), v) << fromFormat << " -> " << toFormat << " pixel " << pixel;
+            ASSERT_LE(std::abs(double(w) - exact), 1.0)
+                << fromFormat << " -> " << toFormat << " pixel " << pixel;
+        }
+    };
+    for (int32_t from : sixteen) {
+        for (int32_t to : targets) {
+            const PixelConversion conversion(makePixelFormatInfo(from), makePixelFormatInfo(to), false);
+            for (uint32_t pixel = 0; pixel < 65536; ++pixel)
+                check(from, to, conversion, pixel);
+        }
+    }
+    std::mt19937 random(5);
+    for (int32_t from : {ARGB_8888, ABGR_8888}) {
+        for (int32_t to : sixteen) {
+            const PixelConversion conversion(makePixelFormatInfo(from), makePixelFormatInfo(to), false);
+            for (int i = 0; i < 20000; ++i)
+                check(from, to, conversion, static_cast<uint32_t>(random()));
+        }
+    }
+    EXPECT_EQ(PixelConversion::resizeField(1, 1, 8), 255u);
+    EXPECT_EQ(PixelConversion::resizeField(0x15, 5, 8), 0xADu);  // 10101 -> 10101101
+}
+
 TEST(TextureFile, PackedPixelsAreConvertedWhileReading) {
-    // ARGB 4444 packed plain read as RGB 565: 0xF8A4 becomes (8 << 12) | (10 << 7) | (4 << 1).
+    // ARGB 4444 packed plain read as RGB 565: the fields of 0xF8A4 widen by repeating their bits, 8 (1000)
+    // to 10001, 10 (1010) to 101010 and 4 (0100) to 01000, which gives 0x8D48.
     auto plain = cat({words32({0, 4}), words16({0xF8A4, 0x1234})});
     Texture* texture = readBytes(gfxFile(ARGB_4444, STORAGE_PACKED_PLAIN, 2, 1, {plain}), RGB_565);
     ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(level0(texture), cat({words32({0, 4}), words16({0x8508, 0x2188})}));
+    EXPECT_EQ(level0(texture), cat({words32({0, 4}), words16({0x8D48, 0x2188})}));
     texture->release(true);
 
     // Packed alpha: the opaque run converts, the partly transparent run keeps its ARGB 4444 layout.
     auto alpha = cat({words32({2, 2}), words16({0x7123}), words32({2}), words16({0xF8A4})});
     texture = readBytes(gfxFile(ARGB_4444, STORAGE_PACKED_ALPHA, 3, 1, {alpha}), RGB_565);
     ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(level0(texture), cat({words32({2, 2}), words16({0x7123}), words32({2}), words16({0x8508})}));
+    EXPECT_EQ(level0(texture), cat({words32({2, 2}), words16({0x7123}), words32({2}), words16({0x8D48})}));
     texture->release(true);
     // With the colour-index flag the pixels are copied as they are.
     texture = readBytes(gfxFile(ARGB_4444, STORAGE_PACKED_ALPHA, 3, 1, {alpha}, 1), RGB_565);

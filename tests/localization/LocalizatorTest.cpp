@@ -203,6 +203,55 @@ TEST_F(LanguageFiles, FormatAndExpand) {
     EXPECT_EQ(std::string(loc->expandText("NESTED").cstr()), "{a{b}} {missing}");
 }
 
+// Texts by name from a table; a name without an entry gives "?".
+struct TableVariables : mt::localization::VariableSource {
+    const String& lookup(const String& name) override {
+        ++lookups;
+        for (const auto& [key, value] : values) {
+            if (key == name.cstr())
+                return value;
+        }
+        return unknown;
+    }
+    std::vector<std::pair<std::string, String>> values;
+    String unknown = "?";
+    int lookups = 0;
+};
+
+TEST_F(LanguageFiles, ReplacementsThatHoldReferencesAreMetByLaterSteps) {
+    auto loc = load(
+        "CHAIN {x} and {y}\n"
+        "SELF {a} {a}\n"
+        "INNER {a{b}} {b}\n");
+    TableVariables variables;
+    variables.values = {{"x", "{y}"}, {"y", "Y"}, {"a", "<{a}>"}, {"a{b", "{b}"}, {"b", "B"}};
+    loc->setVariableSource(&variables);
+    // The step of {y} replaces the first {y} of the result: the one that {x} brought in.
+    EXPECT_EQ(std::string(loc->expandText("CHAIN").cstr()), "Y and {y}");
+    // A replacement that refers to itself is expanded once per reference of the text, never again.
+    EXPECT_EQ(std::string(loc->expandText("SELF").cstr()), "<<{a}>> {a}");
+    // Every "{" starts a step, also one inside a longer reference.
+    EXPECT_EQ(std::string(loc->expandText("INNER").cstr()), "B} B");
+}
+
+TEST_F(LanguageFiles, ExpansionIsBoundedForTextsWithManyReferences) {
+    std::string many;
+    for (int i = 0; i < 1000; ++i)
+        many += "{a}";
+    auto loc = load("MANY " + many + "\nFEW {big} {big} {big}\n");
+    TableVariables variables;
+    variables.values = {{"a", "{a}{a}"}, {"big", String(std::string(400000, 'x').c_str())}};
+    loc->setVariableSource(&variables);
+    String expanded = loc->expandText("MANY");
+    EXPECT_EQ(expanded.length(), 3000 + 3 * LocalizatorImpl::MAX_EXPANDED_REFERENCES);
+    EXPECT_EQ(std::string(expanded.cstr(), 6), "{a}{a}");
+    EXPECT_EQ(variables.lookups, LocalizatorImpl::MAX_EXPANDED_REFERENCES);
+    // Two replacements fit the growth bound, the third would not: it stays a reference.
+    std::string few = loc->expandText("FEW").cstr();
+    EXPECT_EQ(few.size(), 2u * 400000 + 7);
+    EXPECT_TRUE(few == std::string(400000, 'x') + " " + std::string(400000, 'x') + " {big}");
+}
+
 TEST(TextTable, HashesLikeStringsAndGrowsWithoutMovingTexts) {
     for (const char* key :
          {"", "a", "ab", "abc", "abcd", "abcde", "LAUNCHER_QUALITY_VERY_LOW", "\xff\x80\x7f\x01x"}) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "../file/PackSupport.h"
@@ -179,4 +180,110 @@ TEST(PakTool, VerifyAndExtractReportDamage) {
     EXPECT_NE(extracted.err.find("member 'bad.txt' is damaged"), std::string::npos) << extracted.err;
     EXPECT_NE(extracted.err.find("'../escape.txt' would be written outside"), std::string::npos);
     EXPECT_FALSE(dir.exists("escape.txt"));
+}
+
+TEST(PakTool, AFailedCreateLeavesTheOldArchiveByteForByte) {
+    TempDir dir;
+    makeTree(dir);
+    std::string pak = dir.path("data.pak");
+    ASSERT_EQ(runTool({"create", pak, "--base", dir.path("src"), dir.path("src")}).code, 0);
+    std::string before = dir.read("data.pak");
+    // An input larger than 2 GiB (sparse: it takes no room on the disk).
+    std::filesystem::create_directory(dir.path("huge"));
+    dir.write("huge/big.bin", "");
+    std::filesystem::resize_file(dir.path("huge/big.bin"), (int64_t{1} << 31) + 1);
+    Result failed = runTool({"create", pak, "--base", dir.path(), dir.path("src"), dir.path("huge")});
+    EXPECT_EQ(failed.code, 1);
+    EXPECT_NE(failed.err.find("larger than 2 GiB"), std::string::npos) << failed.err;
+    EXPECT_EQ(dir.read("data.pak"), before);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename().string().find("data.pak."), std::string::npos) << entry.path();
+    EXPECT_EQ(runTool({"verify", pak}).code, 0);
+}
+
+TEST(PakTool, RefusesAnInputThatIsTheArchiveByAnyPath) {
+    TempDir dir;
+    makeTree(dir);
+    std::string pak = dir.path("src/data.pak");
+    ASSERT_EQ(runTool({"create", pak, "--base", dir.path("src"), dir.path("src/readme.txt")}).code, 0);
+    std::string before = dir.read("src/data.pak");
+    std::filesystem::create_symlink(pak, dir.path("src/link.pak"));
+    std::filesystem::create_hard_link(pak, dir.path("src/hard.pak"));
+    for (const std::string& input :
+         {dir.path("src/link.pak"), dir.path("src/hard.pak"), dir.path("src/gfx/../data.pak"), pak}) {
+        Result result = runTool({"create", pak, "--base", dir.path("src"), input});
+        EXPECT_EQ(result.code, 1) << input;
+        EXPECT_NE(result.err.find("is the archive"), std::string::npos) << result.err;
+        EXPECT_EQ(dir.read("src/data.pak"), before) << input;
+    }
+    std::filesystem::remove(dir.path("src/link.pak"));
+    std::filesystem::remove(dir.path("src/hard.pak"));
+    // Met in a directory, the archive is passed over.
+    Result walked = runTool({"create", pak, "--base", dir.path("src"), dir.path("src")});
+    ASSERT_EQ(walked.code, 0) << walked.err;
+    EXPECT_EQ(walked.out, pak + ": 5 members and the name list\n");
+}
+
+TEST(PakTool, ExtractNeverWritesOverTheArchiveOrLeavesAHalfFile) {
+    TempDir dir;
+    std::string text = sampleText(40000, 5);
+    std::string corrupt = deflated(text);
+    corrupt[corrupt.size() / 2] = static_cast<char>(corrupt[corrupt.size() / 2] ^ 0xFF);
+    std::vector<RawEntry> entries = {
+        {mt::file::packNameHash("bad.txt"), static_cast<uint32_t>(corrupt.size()),
+         static_cast<uint32_t>(text.size()), 1, dataStart(2)},
+        {mt::file::packNameHash("data.pak"), 4, 4, 0, 0}};
+    entries[1].offset = dataStart(2) + static_cast<uint32_t>(corrupt.size());
+    dir.write("data.pak", rawArchive(entries, corrupt + "evil"));
+    std::string before = dir.read("data.pak");
+    dir.write("keep.txt", "kept");
+
+    Result damaged = runTool({"extract", dir.path("data.pak"), "-o", dir.path("keep.txt"), "bad.txt"});
+    EXPECT_EQ(damaged.code, 1);
+    EXPECT_EQ(dir.read("keep.txt"), "kept");
+    Result self = runTool({"extract", dir.path("data.pak"), "-o", dir.path("data.pak"), "bad.txt"});
+    EXPECT_EQ(self.code, 1);
+    EXPECT_NE(self.err.find("is the archive itself"), std::string::npos) << self.err;
+    Result intoItself = runTool({"extract", dir.path("data.pak"), "--to", dir.path(), "data.pak"});
+    EXPECT_EQ(intoItself.code, 1);
+    EXPECT_EQ(dir.read("data.pak"), before);
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        files += entry.is_regular_file();
+    EXPECT_EQ(files, 2);
+}
+
+TEST(PakTool, VerifyReportsListedNamesThatNoLookupReaches) {
+    TempDir dir;
+    // Written the way a writer that hashed whole names did: ".hidden" under the hash of ".hidden", which a
+    // lookup of ".hidden" (dropping ".h") never computes.
+    std::string list = nameList({".hidden", "fine.txt"});
+    std::vector<RawEntry> entries = {
+        {mt::file::packNameHash(".hidden"), 1, 1, 0, 0},
+        {mt::file::packNameHash("fine.txt"), 1, 1, 0, 0},
+        {mt::file::packNameHash("filepack.list"), static_cast<uint32_t>(list.size()),
+         static_cast<uint32_t>(list.size()), 0, 0},
+    };
+    entries[0].offset = dataStart(3);
+    entries[1].offset = dataStart(3) + 1;
+    entries[2].offset = dataStart(3) + 2;
+    dir.write("old.pak", rawArchive(entries, "hf" + list));
+    Result verified = runTool({"verify", dir.path("old.pak")});
+    EXPECT_EQ(verified.code, 1);
+    EXPECT_NE(verified.err.find("listed member '.hidden' cannot be reached by its name"), std::string::npos)
+        << verified.err;
+    EXPECT_EQ(verified.err.find("fine.txt"), std::string::npos);
+    EXPECT_EQ(lineCount(verified.err), 1);
+
+    // What the tool writes itself is reachable.
+    dir.write("src/.hidden", "h");
+    dir.write("src/.cfg/x", "x");
+    ASSERT_EQ(runTool({"create", dir.path("new.pak"), "--base", dir.path("src"), dir.path("src")}).code, 0);
+    Result fresh = runTool({"verify", dir.path("new.pak")});
+    EXPECT_EQ(fresh.code, 0) << fresh.err;
+    std::unique_ptr<mt::file::FileManager> manager(mt::file::createFileManager());
+    ASSERT_TRUE(manager->mountArchive(dir.path("new.pak").c_str(), "new:"));
+    std::unique_ptr<mt::file::File> file(manager->openFile("new:/.cfg/x", 1, 0));
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->readByte(), 'x');
 }

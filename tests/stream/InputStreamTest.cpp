@@ -73,6 +73,21 @@ TEST(InputStream, ReadLineHandlesEveryLineEnd) {
     EXPECT_FALSE(empty.readLine(line, 0));
 }
 
+TEST(InputStream, ReadLineWithRoomForNoByteEndsAReadLoop) {
+    CountingStream stream("ab\ncd\n");
+    char line[4] = "xyz";
+    int lines = 0;
+    while (stream.readLine(line, 1) && lines < 10)
+        ++lines;
+    EXPECT_EQ(lines, 0);
+    EXPECT_STREQ(line, "");
+    EXPECT_EQ(stream.getReadPosition(), 0);  // nothing consumed: a larger buffer still gets every line
+    EXPECT_TRUE(stream.readLine(line, 4));
+    EXPECT_STREQ(line, "ab");
+    EXPECT_TRUE(stream.readLine(line, 2));
+    EXPECT_STREQ(line, "c");
+}
+
 TEST(InputStream, SeekOriginsIncludingTheEnd) {
     CountingStream stream("0123456789");
     mt::InputStream& in = stream;

@@ -9,6 +9,7 @@
 #include "mt/file/FilePackFile.h"
 #include "mt/file/PackArchive.h"
 #include "mt/file/PackWriter.h"
+#include "platform/FileReplace.h"
 #include "platform/HostFile.h"
 #include "tools/common/ProgressLine.h"
 #include "tools/paktool/MemberCheck.h"
@@ -233,7 +234,7 @@ class Tool {
   private:
     bool openArchive(const std::string& path, ArchiveView& view);
     bool extractMember(ArchiveView& view, const mt::file::PackEntry& entry, const std::string& name,
-                       const std::string& target);
+                       const std::string& target, const std::string& archivePath);
     void listLong(const ArchiveView& view);
     void listJson(const ArchiveView& view, const std::string& path);
     void progressDone() {
@@ -263,10 +264,14 @@ bool Tool::openArchive(const std::string& path, ArchiveView& view) {
     }
     view.names[view.listHash] = mt::file::PACK_LIST_NAME;
     view.hasList = view.archive.findEntry(view.listHash) != nullptr;
-    for (const mt::String& name : view.archive.readNameList()) {
+    for (const mt::String& name : view.archive.readNameList())
         view.listed.push_back(toString(name));
-        view.names.emplace(mt::file::packNameHash(name), view.listed.back());
-    }
+    // A name labels the entry its lookup reaches and, failing that, the entry under its plain hash (where
+    // writers that did not hash names as lookups do put names that start with '.').
+    for (const std::string& name : view.listed)
+        view.names.emplace(mt::file::packLookupHash(name.c_str()), name);
+    for (const std::string& name : view.listed)
+        view.names.emplace(mt::file::packNameHash(name.c_str()), name);
     return true;
 }
 
@@ -299,7 +304,15 @@ int Tool::create(const toolsupport::CommandLine& line) {
     if (!fs::is_directory(base, error))
         return fail("base '" + base + "' is not a directory");
     fs::path baseDirectory = fs::absolute(base, error).lexically_normal();
-    fs::path archiveFile = fs::absolute(archivePath, error).lexically_normal();
+    // The archive as a file, whatever the spelling of its path: an input that is the same file is refused
+    // when named, and passed over when met in a directory.
+    platform::HostFileIdentity archiveFile;
+    bool archiveExists = platform::hostFileIdentity(archivePath.c_str(), archiveFile);
+    auto isArchive = [&](const fs::path& file) {
+        platform::HostFileIdentity identity;
+        return archiveExists && platform::hostFileIdentity(pathName(file).c_str(), identity) &&
+               identity == archiveFile;
+    };
 
     // Every file below the given paths, each once, in name order.
     std::map<std::string, fs::path> files;
@@ -315,12 +328,14 @@ int Tool::create(const toolsupport::CommandLine& line) {
             if (error)
                 return fail("cannot read directory '" + given + "': " + error.message());
         } else if (fs::is_regular_file(path, error)) {
+            if (isArchive(path))
+                return fail("'" + given + "' is the archive '" + archivePath + "' itself");
             found.push_back(path);
         } else {
             return fail("'" + given + "' is not a file or directory");
         }
         for (const fs::path& file : found) {
-            if (file == archiveFile)
+            if (isArchive(file))
                 continue;  // never pack the archive into itself
             fs::path relative = file.lexically_relative(baseDirectory);
             std::string name = pathName(relative);
@@ -452,17 +467,20 @@ int Tool::list(const toolsupport::CommandLine& line) {
 }
 
 bool Tool::extractMember(ArchiveView& view, const mt::file::PackEntry& entry, const std::string& name,
-                         const std::string& target) {
+                         const std::string& target, const std::string& archivePath) {
     const bool toStdout = target == "-";
-    FILE* file = toStdout ? out : nullptr;
-    platform::HostFile* host = nullptr;
+    platform::ReplacementFile file;
     if (!toStdout) {
+        if (platform::hostSameFile(target.c_str(), archivePath.c_str())) {
+            fail("'" + target + "' is the archive itself; member '" + name + "' is not written over it");
+            return false;
+        }
         std::error_code error;
         fs::path parent = fs::path(target).parent_path();
         if (!parent.empty())
             fs::create_directories(parent, error);
-        host = platform::hostFileOpen(target.c_str(), platform::HOST_FILE_WRITE);
-        if (!host) {
+        // Written beside the target and renamed over it when complete, so a failure leaves an existing file.
+        if (!file.begin(target.c_str())) {
             fail("cannot create '" + target + "'");
             return false;
         }
@@ -470,25 +488,15 @@ bool Tool::extractMember(ArchiveView& view, const mt::file::PackEntry& entry, co
     MemberCheck check = checkMember(view.archive, entry, [&](const uint8_t* bytes, size_t count) {
         doneBytes += static_cast<int64_t>(count);
         progress->update(doneBytes, totalBytes, name);
-        if (file)
-            return std::fwrite(bytes, 1, count, file) == count;
-        return platform::hostFileWrite(host, bytes, static_cast<int64_t>(count)) ==
-               static_cast<int64_t>(count);
+        return toStdout ? std::fwrite(bytes, 1, count, out) == count : file.write(bytes, count);
     });
-    bool ok = check.problem.empty() && !check.sinkFailed;
-    if (host) {
-        ok = platform::hostFileFlush(host) && ok;
-        platform::hostFileClose(host);
-        if (!ok)
-            std::remove(target.c_str());
-    }
     if (!check.problem.empty()) {
         fail("member '" + name + "' is damaged: it " + check.problem +
              (toStdout ? "" : "; nothing was written"));
         return false;
     }
-    if (!ok) {
-        fail("cannot write '" + target + "'");
+    if (check.sinkFailed || (!toStdout && !file.commit())) {
+        fail("cannot write '" + (toStdout ? std::string("standard output") : target) + "'");
         return false;
     }
     return true;
@@ -573,7 +581,7 @@ int Tool::extract(const toolsupport::CommandLine& line) {
             }
             target = pathName(fs::path(directory) / platform::hostPath(name.c_str()));
         }
-        if (!extractMember(view, *entry, name, target)) {
+        if (!extractMember(view, *entry, name, target, archivePath)) {
             result = EXIT_FAILED;
         } else if (verbose) {
             progressDone();
@@ -652,9 +660,16 @@ int Tool::verify(const toolsupport::CommandLine& line) {
         }
     }
 
-    // Every listed name must be a member, and the list must end where its names end.
+    // Every listed name must reach a member when it is looked up as the file manager looks it up, and the
+    // list must end where its names end.
     for (const std::string& name : view.listed) {
-        if (!view.archive.findEntry(mt::file::packNameHash(name.c_str())))
+        if (view.archive.findEntry(mt::file::packLookupHash(name.c_str())))
+            continue;
+        if (view.archive.findEntry(mt::file::packNameHash(name.c_str())))
+            fault("listed member '" + name +
+                  "' cannot be reached by its name (a lookup of it computes hash " +
+                  hashName(mt::file::packLookupHash(name.c_str())) + ")");
+        else
             fault("listed member '" + name + "' is missing");
     }
     if (std::unique_ptr<mt::file::FilePackFile> list{view.archive.findHash(view.listHash)}) {
@@ -686,7 +701,9 @@ const std::vector<toolsupport::CommandSpec>& commands() {
     return kCommands;
 }
 
-int run(const std::vector<std::string>& args, FILE* out, FILE* err) {
+namespace {
+
+int runCommand(const std::vector<std::string>& args, FILE* out, FILE* err) {
     Tool tool(out, err);
     if (args.empty())
         return tool.usageError("no command given");
@@ -715,6 +732,17 @@ int run(const std::vector<std::string>& args, FILE* out, FILE* err) {
         return tool.verify(line);
     }
     return tool.usageError("unknown command '" + command + "'");
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, FILE* out, FILE* err) {
+    try {
+        return runCommand(args, out, err);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(err, "paktool: out of memory\n");
+        return EXIT_FAILED;
+    }
 }
 
 }  // namespace paktool

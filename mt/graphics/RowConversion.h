@@ -1,0 +1,27 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Whole-row conversions to ARGB_8888 for the pictures that convert exactly (no channel narrows, so no
+// rounding error is ever carried). The converter and the PNG loader share them, so that a picture
+// converted while it is decoded is byte for byte the one the converter makes afterwards.
+namespace mt::graphics {
+
+// How a row conversion may run: the portable loop, SSE2, or the SSSE3 byte shuffle.
+enum class RowPath { PLAIN, SSE2, SSSE3 };
+
+// The fastest path this processor runs (decided once, at the first call).
+RowPath fastestRowPath();
+
+// ABGR_8888 pixels (bytes R, G, B, A) to ARGB_8888 (bytes B, G, R, A): red and blue change places. in and
+// out must not overlap. streamOut writes past the cache (for pictures that are not read back soon); it is
+// ignored by the plain path. Every path gives the same bytes.
+void convertRowABGRtoARGB(const uint8_t* in, uint8_t* out, size_t width, RowPath path, bool streamOut);
+
+// BGR_888 pixels (bytes R, G, B) to ARGB_8888 with alpha 255. Reads no byte past the row's end.
+void convertRowBGRtoARGB(const uint8_t* in, uint8_t* out, size_t width);
+
+// Completes the writes of rows converted with streamOut before they are read.
+void finishStreamedRows();
+
+}  // namespace mt::graphics
