@@ -9,6 +9,7 @@
 #include "graphics/PngTestSupport.h"
 #include "mt/graphics/PixelFormat.h"
 #include "support/ProgramRun.h"
+#include "support/Terminal.h"
 #include "support/ToolRun.h"
 #include "tools/gfxtool/GfxTool.h"
 #include "tools/gfxtool/PixelFormatNames.h"
@@ -145,4 +146,58 @@ TEST(GfxToolOptions, TheProgramPrintsResultsOnStdoutAndEachDiagnosticAsOneLineOn
     const std::string version =
         text.str().substr(at + key.size(), text.str().find('\n', at) - at - key.size());
     EXPECT_EQ(testsupport::runProgram(kProgram, {"--version"}).out, "gfxtool " + version + "\n");
+}
+
+TEST(GfxToolOptions, DamagedOrTruncatedPicturesAreRefusedAndLeaveTheOutputAlone) {
+    TempDir dir;
+    pngtest::PngLayout layout;
+    layout.width = 64;
+    layout.height = 64;
+    layout.colorType = PNG_COLOR_TYPE_RGB;
+    std::vector<std::vector<uint8_t>> rows(64, std::vector<uint8_t>(64 * 3));
+    uint32_t seed = 7;
+    for (auto& row : rows)
+        for (uint8_t& byte : row)
+            byte = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+    const std::vector<uint8_t> png = pngtest::writePng(layout, rows);
+    dir.write("truncated.png", std::string(png.begin(), png.begin() + static_cast<long>(png.size() / 2)));
+    std::string flipped(png.begin(), png.end());
+    flipped[png.size() / 2] = static_cast<char>(flipped[png.size() / 2] ^ 0x55);
+    dir.write("flipped.png", flipped);
+    dir.write("old.gfx", "an older file");
+    for (const char* name : {"truncated.png", "flipped.png"}) {
+        Result result = testsupport::runProgram(
+            kProgram, {"frompng", dir.path(name), dir.path("old.gfx"), "--storage", "raw", "--format", "2"});
+        EXPECT_EQ(result.code, 1) << name;
+        EXPECT_EQ(result.out, "") << name;
+        EXPECT_EQ(result.err, "gfxtool: '" + dir.path(name) + "' is not a readable PNG picture\n") << name;
+        EXPECT_EQ(dir.read("old.gfx"), "an older file") << name;
+    }
+}
+
+TEST(GfxToolOptions, ProgressLineOnlyOnATerminalAndNotWithQuiet) {
+    TempDir dir;
+    dir.write("in.png", smallPng());
+    const std::vector<std::string> args = {
+        "frompng", dir.path("in.png"), dir.path("a.gfx"), "--storage", "plain", "--format", "2", "--frames",
+        "2"};
+    Result plain = runTool(args);  // standard error is a file here
+    EXPECT_EQ(plain.code, 0);
+    EXPECT_EQ(plain.err, "");
+
+    testsupport::Terminal terminal;
+    FILE* out = std::tmpfile();
+    EXPECT_EQ(gfxtool::run(args, out, terminal.file()), 0);
+    std::fclose(out);
+    const std::string seen = terminal.seen();
+    EXPECT_NE(seen.find("\rgfxtool: frompng   0% reading"), std::string::npos) << seen;
+    EXPECT_EQ(seen.substr(seen.size() - 4), "\r\033[K");
+
+    testsupport::Terminal quietTerminal;
+    std::vector<std::string> quiet = args;
+    quiet.push_back("-q");
+    out = std::tmpfile();
+    EXPECT_EQ(gfxtool::run(quiet, out, quietTerminal.file()), 0);
+    EXPECT_EQ(testsupport::readAndClose(out), "");
+    EXPECT_EQ(quietTerminal.seen(), "");
 }

@@ -1,11 +1,9 @@
 // The tools' shared command-line parsing and progress line, and paktool's member patterns.
 #include <gtest/gtest.h>
-#include <pty.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 
+#include "support/Terminal.h"
 #include "support/ToolRun.h"
 #include "tools/common/CommandLine.h"
 #include "tools/common/ProgressLine.h"
@@ -77,24 +75,17 @@ TEST(ProgressLine, DrawsOnlyOnATerminalAndNotWhenQuiet) {
     }
     EXPECT_EQ(testsupport::readAndClose(file), "");
 
-    int master = -1, slave = -1;
-    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    FILE* terminal = fdopen(slave, "w");
-    ASSERT_NE(terminal, nullptr);
+    testsupport::Terminal terminal;
+    ASSERT_NE(terminal.file(), nullptr);
     {
-        toolsupport::ProgressLine quiet(terminal, "tool: work", true);
+        toolsupport::ProgressLine quiet(terminal.file(), "tool: work", true);
         quiet.update(1, 2, "hidden");
-        toolsupport::ProgressLine progress(terminal, "tool: work", false);
+        toolsupport::ProgressLine progress(terminal.file(), "tool: work", false);
         EXPECT_TRUE(progress.enabled());
         progress.update(1, 4, "first");
         progress.update(4, 4, "last");
     }
-    std::fclose(terminal);
-    std::string seen;
-    char buffer[512];
-    for (ssize_t got; (got = read(master, buffer, sizeof buffer)) > 0;)
-        seen.append(buffer, static_cast<size_t>(got));
-    close(master);
+    const std::string seen = terminal.seen();
     EXPECT_EQ(seen.find("hidden"), std::string::npos);
     EXPECT_NE(seen.find("\rtool: work  25% first"), std::string::npos) << seen;
     EXPECT_NE(seen.find("\rtool: work 100% last"), std::string::npos) << seen;

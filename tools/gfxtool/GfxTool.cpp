@@ -22,6 +22,7 @@
 #include "mt/stream/CachedInputStream.h"
 #include "mt/stream/FileInputStream.h"
 #include "tools/common/CommandLine.h"
+#include "tools/common/ProgressLine.h"
 #include "tools/gfxtool/PixelFormatNames.h"
 
 using namespace mt::graphics;
@@ -165,6 +166,8 @@ class Tool {
     Tool(FILE* out, FILE* err) : out(out), err(err) {}
 
     int fail(const std::string& message) {
+        if (progress)
+            progress->finish();
         std::fprintf(err, "gfxtool: %s\n", message.c_str());
         return EXIT_FAILED;
     }
@@ -184,6 +187,8 @@ class Tool {
 
     FILE* out;
     FILE* err;
+    // The progress line of the command at work, cleared before any message.
+    std::unique_ptr<toolsupport::ProgressLine> progress;
 };
 
 Texture* Tool::loadFile(const std::string& path, GfxHeader& header) {
@@ -271,14 +276,20 @@ int Tool::toPng(const Options& options) {
         return fail("the picture would be too large");
     std::vector<uint8_t> rgba(static_cast<size_t>(frameBytes * count));
     bool complete = true;
-    for (int i = 0; i < count; ++i)
+    // One step per frame, and the writing.
+    progress = std::make_unique<toolsupport::ProgressLine>(err, "gfxtool: topng", options.quiet);
+    for (int i = 0; i < count; ++i) {
+        progress->update(i, count + 1, "frame " + std::to_string(first + i));
         complete = frameToRgba(texture.texture, first + i, rgba.data() + frameBytes * i) && complete;
+    }
+    progress->update(count, count + 1, "writing " + options.positional[1]);
     const int height = size.height * count;
     std::vector<png_bytep> rows(static_cast<size_t>(height));
     for (int y = 0; y < height; ++y)
         rows[y] = rgba.data() + static_cast<size_t>(y) * size.width * 4;
     if (!writePngFile(options.positional[1].c_str(), size.width, height, rows.data()))
         return fail("cannot write '" + options.positional[1] + "'");
+    progress->finish();
     if (!complete)
         std::fprintf(err, "gfxtool: warning: damaged frame data; what could not be read is transparent\n");
     if (!options.quiet)
@@ -315,6 +326,10 @@ int Tool::fromPng(const Options& options) {
     if (!file.isOpen())
         return fail("cannot open '" + options.positional[0] + "'");
     mt::CachedInputStream cached(&file, 4096);
+    // Steps: reading, converting, one per frame, writing.
+    const int steps = options.frames + 3;
+    progress = std::make_unique<toolsupport::ProgressLine>(err, "gfxtool: frompng", options.quiet);
+    progress->update(0, steps, "reading " + options.positional[0]);
     PNGImageLoader loader;
     loader.setMaxSide(GFX_MAX_SIDE);
     TextureRef picture(loader.load(&cached));
@@ -326,6 +341,7 @@ int Tool::fromPng(const Options& options) {
                     std::to_string(options.frames) + " frames");
     const int32_t frameHeight = size.height / options.frames;
 
+    progress->update(1, steps, "converting");
     TextureConverter converter;
     TextureRef converted(
         converter.convert(picture.texture, storage == STORAGE_RAW ? format : ARGB_8888, options.dither));
@@ -342,6 +358,7 @@ int Tool::fromPng(const Options& options) {
             offsets.push_back(static_cast<int32_t>(frameBytes * i));
     } else {
         for (int i = 0; i < options.frames; ++i) {
+            progress->update(2 + i, steps, "packing frame " + std::to_string(i));
             offsets.push_back(static_cast<int32_t>(level.size()));
             PixelRect frame;
             frame.pixels =
@@ -371,9 +388,11 @@ int Tool::fromPng(const Options& options) {
     std::copy(offsets.begin(), offsets.end(), data->createFrameTable(options.frames));
     texture.texture->setFrameCount(options.frames);
 
+    progress->update(steps - 1, steps, "writing " + options.positional[1]);
     const int written = saveTextureFile(texture.texture, options.frames, options.positional[1].c_str());
     if (written <= 0)
         return fail("cannot write '" + options.positional[1] + "'");
+    progress->finish();
     if (!options.quiet)
         std::fprintf(out, "%s: %d x %d, %d frame(s), format %s, %s, %d bytes\n",
                      options.positional[1].c_str(), size.width, frameHeight, options.frames,
