@@ -43,7 +43,7 @@ const char* const USAGE =
     "  info FILE.gfx\n"
     "      Shows the header (the pixel format by code and name), the frame sizes and whether the file\n"
     "      loads.\n"
-    "  --help\n"
+    "  -h, --help\n"
     "      Shows this text.\n"
     "  --version\n"
     "      Shows the version.\n"

@@ -39,7 +39,7 @@ const char USAGE[] =
     "  verify ARCHIVE [-v] [-q]\n"
     "      Checks the directory and every member: stored bytes inside the archive, deflated data that\n"
     "      inflates to the recorded size with a matching check value, every listed name present.\n"
-    "  --help\n"
+    "  -h, --help\n"
     "      Shows this text.\n"
     "  --version\n"
     "      Shows the version.\n"
