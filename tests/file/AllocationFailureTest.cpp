@@ -77,6 +77,8 @@ TEST(AllocationFailure, MountingOpeningAndListingReportFailuresInsteadOfThrowing
     }
     ASSERT_TRUE(writer.write(dir.path("a.pak").c_str()));
     std::string pak = dir.path("a.pak");
+    // Made before allocations fail: the test's own strings must not be what throws.
+    const std::string hostFolder = dir.path() + "/";
 
     int points = failEveryAllocation([&] {
         std::unique_ptr<mt::file::FileManager> manager(mt::file::createFileManager());
@@ -93,7 +95,7 @@ TEST(AllocationFailure, MountingOpeningAndListingReportFailuresInsteadOfThrowing
         manager->getOpenedFiles();
         mt::XmlElement root;
         manager->listDirectory("data:/", &root, true);
-        manager->listDirectory((dir.path() + "/").c_str(), &root, false);
+        manager->listDirectory(hostFolder.c_str(), &root, false);
         manager->unmountArchive("data:");
     });
     EXPECT_GT(points, 10);
