@@ -46,6 +46,10 @@ TEST(CommandLine, RefusesUnknownForeignAndIncompleteOptions) {
     EXPECT_EQ(parse({"pack", "--frame", "3"}, line), "--frame is an option of show and draw, not of pack");
     EXPECT_EQ(parse({"pack", "a", "--level"}, line), "--level needs a value (N)");
     EXPECT_EQ(parse({"pack", "--verbose=yes"}, line), "--verbose takes no value");
+    // A forgotten value is not filled with the next option.
+    EXPECT_EQ(parse({"pack", "--exclude", "-v", "a"}, line), "--exclude needs a value (PATTERN) before -v");
+    ASSERT_EQ(parse({"pack", "--exclude=-v", "a"}, line), "");
+    EXPECT_EQ(line.value("--exclude"), "-v");
     EXPECT_EQ(toolsupport::allOptionNames(kCommands),
               (std::vector<std::string>{"--level", "--verbose", "-v", "--exclude", "--frame"}));
 }

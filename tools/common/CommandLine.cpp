@@ -85,6 +85,10 @@ std::string parseCommandLine(const std::vector<std::string>& args, const Command
         } else if (equals != std::string::npos) {
             parsed.value = arg.substr(equals + 1);
         } else if (i + 1 < args.size()) {
+            // "--store --base x" reads as a forgotten value, never as the pattern "--base"; a value that
+            // looks like an option is written as "--store=--base".
+            if (findOption(command, args[i + 1]))
+                return spelling + " needs a value (" + option->valueName + ") before " + args[i + 1];
             parsed.value = args[++i];
         } else {
             return spelling + " needs a value (" + option->valueName + ")";

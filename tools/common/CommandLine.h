@@ -38,7 +38,8 @@ struct CommandLine {
 
 // Parses args[1..] (args[0] is the command word) for `command`, one of `commands`. Options may stand
 // anywhere among the operands; "--" ends them, and "-" alone is an operand. A value follows its option as
-// the next argument or after '=' ("--level=9"). Returns "" on success, else a one-line message: an
+// the next argument or after '=' ("--level=9"); a next argument that is an option of the command is not
+// taken as a value (write "--exclude=-v" for that). Returns "" on success, else a one-line message: an
 // option of another command is named as such, any other word starting with '-' is unknown, and a missing
 // value is named.
 std::string parseCommandLine(const std::vector<std::string>& args, const CommandSpec& command,
