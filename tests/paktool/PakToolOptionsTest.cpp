@@ -220,6 +220,17 @@ TEST_F(PakToolOptions, ACutOffArchiveIsOneLineWithTheMissingBytes) {
     EXPECT_EQ(listing.code, paktool::EXIT_FAILED);
     EXPECT_EQ(listing.err, "paktool: '" + dir.path("cut.pak") + "' is truncated: 1000 bytes are missing\n");
 
+    Result extracted =
+        runTool({"extract", dir.path("cut.pak"), "--to", dir.path("out"), "gfx/noise.bin", "readme.txt"});
+    EXPECT_EQ(extracted.code, paktool::EXIT_FAILED);
+    EXPECT_EQ(extracted.err,
+              "paktool: '" + dir.path("cut.pak") +
+                  "' is truncated: 1000 bytes are missing; the members it cuts off are not written\n");
+    EXPECT_TRUE(dir.read("out/gfx/noise.bin") == dir.read("src/gfx/noise.bin"));  // not cut off: written
+    EXPECT_FALSE(dir.exists("out/readme.txt"));                                   // written last, so cut off
+    Result all = runTool({"extract", dir.path("cut.pak"), "--to", dir.path("all")});
+    EXPECT_EQ(all.err, extracted.err);  // the name list is cut off too: still one line
+
     dir.write("head.pak", whole.substr(0, 30));
     Result head = runTool({"list", dir.path("head.pak")});
     EXPECT_EQ(head.code, paktool::EXIT_FAILED);

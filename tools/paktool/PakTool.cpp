@@ -187,6 +187,12 @@ int64_t missingBytes(const mt::file::PackArchive& archive) {
     return std::max<int64_t>(0, end - archive.getFileSize());
 }
 
+// A member whose stored bytes run past the end of the archive file (and whose sizes are possible).
+bool cutOff(const mt::file::PackArchive& archive, const mt::file::PackEntry& entry) {
+    return entry.storedSize >= 0 && entry.size >= 0 &&
+           static_cast<int64_t>(entry.offset) + entry.storedSize > archive.getFileSize();
+}
+
 // Reads the header of a file that does not open as an archive and says why, in one line.
 std::string whyNotAnArchive(const std::string& path) {
     platform::HostFile* file = platform::hostFileOpen(path.c_str(), platform::HOST_FILE_READ);
@@ -520,8 +526,17 @@ int Tool::extract(const toolsupport::CommandLine& line) {
     if (!openArchive(archivePath, view))
         return EXIT_FAILED;
 
-    // The members chosen, each once, in list order, under their stored names.
+    // A cut-off archive is one message; the members it cuts off (the name list among them, maybe) are
+    // passed over.
     int result = EXIT_OK;
+    if (const int64_t missing = missingBytes(view.archive)) {
+        result = fail("'" + archivePath + "' is truncated: " + std::to_string(missing) +
+                      " bytes are missing; the members it cuts off are not written");
+        if (wanted.empty() && view.listed.empty())
+            return result;
+    }
+
+    // The members chosen, each once, in list order, under their stored names.
     std::vector<std::pair<const mt::file::PackEntry*, std::string>> chosen;
     std::set<uint32_t> taken;
     auto choose = [&](const std::string& name, uint32_t hash) {
@@ -573,6 +588,8 @@ int Tool::extract(const toolsupport::CommandLine& line) {
         totalBytes += std::max(entry->size, 0);
     FILE* names = outputFile == "-" ? err : out;
     for (const auto& [entry, name] : chosen) {
+        if (cutOff(view.archive, *entry))
+            continue;
         std::string target = outputFile;
         if (target.empty()) {
             if (!safeRelativeName(name)) {
@@ -610,10 +627,6 @@ int Tool::verify(const toolsupport::CommandLine& line) {
     const int64_t missing = missingBytes(view.archive);
     if (missing > 0)
         fault("the archive is truncated: " + std::to_string(missing) + " bytes are missing");
-    auto cutOff = [&](const mt::file::PackEntry& entry) {
-        return missing > 0 && entry.storedSize >= 0 && entry.size >= 0 &&
-               static_cast<int64_t>(entry.offset) + entry.storedSize > view.archive.getFileSize();
-    };
 
     progress = std::make_unique<toolsupport::ProgressLine>(err, "paktool: verify", line.has("--quiet"));
     totalBytes = 0;
@@ -630,7 +643,7 @@ int Tool::verify(const toolsupport::CommandLine& line) {
         const std::string member = "member '" + name + "'";
         if (!seen.insert(entry.nameHash).second)
             fault(member + " appears twice in the directory");
-        if (cutOff(entry))
+        if (cutOff(view.archive, entry))
             continue;
         if (entry.sound && entry.offset < dataStart)
             fault(member + " starts inside the directory");
