@@ -65,7 +65,8 @@ void switchLanguage(platform::Dialog& dialog, int index) {
     fillOptionLists(false);
     state.backgroundBitmap.reset();
     state.backgroundBitmap = pictureToBitmap(&dialog, backgroundPicturePath(name));
-    dialog.invalidate(false);
+    // Erased first: without a new picture (or with a smaller one) nothing of the old one may stay.
+    dialog.invalidate(true);
 }
 
 void checkLanguageChoice(platform::Dialog& dialog) {
@@ -242,8 +243,18 @@ bool settingsDialogProc(platform::Dialog& dialog, const platform::Message& messa
     }
 }
 
+std::vector<platform::FocusArea> clickAreas() {
+    // The areas' inner pixels: start 265..395 x 335..374, quit 286..374 x 387..422.
+    return {{{265, 335, 131, 40}, platform::AreaRole::Primary},
+            {{286, 387, 89, 36}, platform::AreaRole::Cancel}};
+}
+
 platform::Dialog* createSettingsDialog() {
-    return platform::createDialog(settingsDialogTemplate(), settingsDialogProc, 0);
+    platform::Dialog* dialog = platform::createDialog(settingsDialogTemplate(), settingsDialogProc, 0);
+    if (dialog != nullptr) {
+        dialog->setFocusAreas(clickAreas());  // reached by Tab and controllers after the lists
+    }
+    return dialog;
 }
 
 }  // namespace launcher

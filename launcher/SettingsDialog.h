@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "mt/core/String.h"
 #include "platform/Dialog.h"
@@ -34,6 +35,10 @@ constexpr bool inStartArea(uint32_t x, uint32_t y) {
 constexpr bool inQuitArea(uint32_t x, uint32_t y) {
     return x > 285 && x < 375 && y > 386 && y < 423;
 }
+
+// The two click areas as the dialog's focus areas (start, then quit), so that the keyboard and game
+// controllers reach them after the lists; acting on one is a click at its centre.
+std::vector<platform::FocusArea> clickAreas();
 
 // The paths of a language's texts and of its background picture.
 mt::String languageFilePath(const char* languageName);

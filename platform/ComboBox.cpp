@@ -17,7 +17,7 @@ constexpr int kScrollWidth = 17;  // scroll bar of the open list
 constexpr int kFieldExtra = 8;    // closed box height = entry height + this
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kText = 0x000000;
-constexpr uint32_t kHighlight = 0x0078D7;
+constexpr uint32_t kHighlight = kHighlightColour;
 constexpr uint32_t kHighlightText = 0xFFFFFF;
 constexpr uint32_t kBorder = 0x7A7A7A;
 constexpr uint32_t kListBorder = 0x646464;
@@ -29,31 +29,46 @@ constexpr uint32_t kTrack = 0xF0F0F0;
 constexpr uint32_t kThumb = 0xC2C2C2;
 constexpr uint32_t kScrollArrow = 0x606060;
 
-void fill(SDL_Surface* surface, const Rect& rect, uint32_t rgb) {
+// A dialog's composed picture, drawn at the dialog's scale: rectangles are given in client pixels.
+struct Painter {
+    SDL_Surface* surface;
+    int scale;
+};
+
+void fill(const Painter& painter, const Rect& rect, uint32_t rgb) {
     if (rect.width <= 0 || rect.height <= 0) {
         return;
     }
-    SDL_Rect area{rect.x, rect.y, rect.width, rect.height};
-    SDL_FillRect(surface, &area,
-                 SDL_MapRGB(surface->format, (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
+    int s = painter.scale;
+    SDL_Rect area{rect.x * s, rect.y * s, rect.width * s, rect.height * s};
+    SDL_FillRect(painter.surface, &area,
+                 SDL_MapRGB(painter.surface->format, (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
 }
 
-void frame(SDL_Surface* surface, const Rect& rect, uint32_t rgb) {
-    fill(surface, {rect.x, rect.y, rect.width, 1}, rgb);
-    fill(surface, {rect.x, rect.y + rect.height - 1, rect.width, 1}, rgb);
-    fill(surface, {rect.x, rect.y, 1, rect.height}, rgb);
-    fill(surface, {rect.x + rect.width - 1, rect.y, 1, rect.height}, rgb);
+void frame(const Painter& painter, const Rect& rect, uint32_t rgb) {
+    fill(painter, {rect.x, rect.y, rect.width, 1}, rgb);
+    fill(painter, {rect.x, rect.y + rect.height - 1, rect.width, 1}, rgb);
+    fill(painter, {rect.x, rect.y, 1, rect.height}, rgb);
+    fill(painter, {rect.x + rect.width - 1, rect.y, 1, rect.height}, rgb);
 }
 
 // A filled triangle pointing down (or up), centred on (cx, cy), `half` pixels from tip to the middle
 // of its base row.
-void triangle(SDL_Surface* surface, int cx, int cy, int half, bool down, uint32_t rgb) {
+void triangle(const Painter& painter, int cx, int cy, int half, bool down, uint32_t rgb) {
     int rows = half + 1;
     int top = cy - rows / 2;
     for (int row = 0; row < rows; ++row) {
         int span = down ? half - row : row;
-        fill(surface, {cx - span, top + row, 2 * span + 1, 1}, rgb);
+        fill(painter, {cx - span, top + row, 2 * span + 1, 1}, rgb);
     }
+}
+
+// Text at a client position, clipped to a client rectangle, in the font drawn at the painter's scale.
+void text(const Painter& painter, DialogFont& font, const std::string& utf8, int x, int y, uint32_t rgb,
+          const Rect& clip) {
+    int s = painter.scale;
+    SDL_Rect scaledClip{clip.x * s, clip.y * s, std::max(0, clip.width) * s, std::max(0, clip.height) * s};
+    font.draw(painter.surface, utf8, x * s, y * s, rgb, scaledClip);
 }
 
 // The first character of a UTF-8 text, folded to lower case for the common alphabets.
@@ -132,6 +147,9 @@ int ComboBox::insertEntry(int index, std::string text) {
         if (hot_ >= index) {
             ++hot_;
         }
+        if (shown_ >= index) {
+            ++shown_;
+        }
         layoutList();
     }
     changed();
@@ -161,6 +179,7 @@ int ComboBox::setCurSel(int index) {
     }
     if (open_) {
         hot_ = index;
+        shown_ = index;
         ensureVisible(index);
     }
     return index;
@@ -309,6 +328,7 @@ void ComboBox::open() {
     }
     open_ = true;
     hot_ = selected_;
+    shown_ = selected_;
     top_ = 0;
     layoutList();
     ensureVisible(hot_);
@@ -376,8 +396,14 @@ void ComboBox::moveHot(int index) {
         return;
     }
     hot_ = std::clamp(index, 0, count - 1);
+    shown_ = hot_;  // the keyboard cursor's entry shows in the box, the pointer's does not
     ensureVisible(hot_);
     changed();
+}
+
+int ComboBox::displayedIndex() const {
+    int index = open_ ? shown_ : selected_;
+    return index >= 0 && index < getCount() ? index : kError;
 }
 
 void ComboBox::resetInput() {
@@ -515,8 +541,10 @@ bool ComboBox::handleKey(uint32_t key, intptr_t modifiers) {
         return false;
     }
     bool alt = (modifiers & kModifierAlt) != 0;
+    // Alt+F4 is the window's close request, never the list's.
+    bool toggle = (key == Key::F4 && !alt) || (alt && (key == Key::Down || key == Key::Up));
     if (!open_) {
-        if (key == Key::F4 || (alt && (key == Key::Down || key == Key::Up))) {
+        if (toggle) {
             open();
             return true;
         }
@@ -549,7 +577,7 @@ bool ComboBox::handleKey(uint32_t key, intptr_t modifiers) {
                 return false;
         }
     }
-    if (key == Key::Return || key == Key::F4 || (alt && (key == Key::Down || key == Key::Up))) {
+    if (key == Key::Return || toggle) {
         if (hot_ != kError) {
             choose(hot_);
         } else {
@@ -610,40 +638,43 @@ bool ComboBox::handleChar(char32_t character) {
 
 // ---------------------------------------------------------------- drawing
 
-void ComboBox::drawField(SDL_Surface* target, DialogFont& font, bool focused, bool active) {
+void ComboBox::drawField(SDL_Surface* target, DialogFont& font, bool focused, bool active, int scale) {
     if (!visible_) {
         return;
     }
+    Painter painter{target, scale};
     Rect field = fieldRect();
-    fill(target, field, kWhite);
-    frame(target, field, open_ ? kHighlight : kBorder);
+    fill(painter, field, kWhite);
+    frame(painter, field, open_ ? kHighlight : kBorder);
     Rect button{field.x + field.width - 1 - kButtonWidth, field.y + 1, kButtonWidth, field.height - 2};
-    fill(target, button, open_ ? kButtonFaceOpen : kButtonFace);
-    fill(target, {button.x, button.y, 1, button.height}, kButtonEdge);
-    triangle(target, button.x + button.width / 2, button.y + button.height / 2, 3, true, kArrow);
+    fill(painter, button, open_ ? kButtonFaceOpen : kButtonFace);
+    fill(painter, {button.x, button.y, 1, button.height}, kButtonEdge);
+    triangle(painter, button.x + button.width / 2, button.y + button.height / 2, 3, true, kArrow);
 
     Rect textArea{field.x + 2, field.y + 2, button.x - field.x - 3, field.height - 4};
     uint32_t colour = kText;
     if (focused && active && !open_) {
-        fill(target, textArea, kHighlight);
+        fill(painter, textArea, kHighlight);
         colour = kHighlightText;
     }
-    if (selected_ != kError) {
-        SDL_Rect clip{textArea.x, textArea.y, std::max(0, textArea.width - 1), textArea.height};
-        font.draw(target, entries_[static_cast<size_t>(selected_)], textArea.x + 2,
-                  field.y + (field.height - font.lineHeight()) / 2, colour, clip);
+    int shown = displayedIndex();
+    if (shown != kError) {
+        Rect clip{textArea.x, textArea.y, std::max(0, textArea.width - 1), textArea.height};
+        text(painter, font, entries_[static_cast<size_t>(shown)], textArea.x + 2,
+             field.y + (field.height - itemHeight()) / 2, colour, clip);
     }
 }
 
-void ComboBox::drawList(SDL_Surface* target, DialogFont& font) {
+void ComboBox::drawList(SDL_Surface* target, DialogFont& font, int scale) {
     if (!open_ || !visible_) {
         return;
     }
-    fill(target, list_, kWhite);
-    frame(target, list_, kListBorder);
+    Painter painter{target, scale};
+    fill(painter, list_, kWhite);
+    frame(painter, list_, kListBorder);
     Rect items = itemsArea();
     int item = itemHeight();
-    SDL_Rect clip{items.x, items.y, std::max(0, items.width), std::max(0, items.height)};
+    Rect clip{items.x, items.y, std::max(0, items.width), std::max(0, items.height)};
     for (int row = 0; row < rows_; ++row) {
         int index = top_ + row;
         if (index >= getCount()) {
@@ -652,22 +683,22 @@ void ComboBox::drawList(SDL_Surface* target, DialogFont& font) {
         Rect line{items.x, items.y + row * item, items.width, item};
         uint32_t colour = kText;
         if (index == hot_) {
-            fill(target, line, kHighlight);
+            fill(painter, line, kHighlight);
             colour = kHighlightText;
         }
-        font.draw(target, entries_[static_cast<size_t>(index)], line.x + 3, line.y, colour, clip);
+        text(painter, font, entries_[static_cast<size_t>(index)], line.x + 3, line.y, colour, clip);
     }
     if (scrollable()) {
         Rect bar = scrollBarArea();
-        fill(target, bar, kTrack);
+        fill(painter, bar, kTrack);
         int arrow = bar.height >= 3 * kScrollWidth ? kScrollWidth : 0;
         if (arrow > 0) {
-            triangle(target, bar.x + bar.width / 2, bar.y + arrow / 2, 3, false, kScrollArrow);
-            triangle(target, bar.x + bar.width / 2, bar.y + bar.height - arrow / 2 - 1, 3, true,
+            triangle(painter, bar.x + bar.width / 2, bar.y + arrow / 2, 3, false, kScrollArrow);
+            triangle(painter, bar.x + bar.width / 2, bar.y + bar.height - arrow / 2 - 1, 3, true,
                      kScrollArrow);
         }
         Rect thumb = thumbRect();
-        fill(target, {thumb.x + 2, thumb.y, thumb.width - 4, thumb.height}, kThumb);
+        fill(painter, {thumb.x + 2, thumb.y, thumb.width - 4, thumb.height}, kThumb);
     }
 }
 

@@ -24,6 +24,10 @@ namespace platform {
 class Dialog;
 class DialogFont;
 
+// The desktop's highlight colour (0x00RRGGBB): the selected entry, the focused list's box, and the ring
+// around a focused area of the picture.
+constexpr uint32_t kHighlightColour = 0x0078D7;
+
 struct Rect {
     int x = 0;
     int y = 0;
@@ -83,6 +87,9 @@ class ComboBox {
     // The first entry shown in the open list, and the entry under the pointer or the keyboard cursor.
     int topIndex() const { return top_; }
     int hotIndex() const { return hot_; }
+    // The entry the box shows: the selection, or while the list is open the entry the keys moved to (the
+    // selection changes only when the entry is chosen).
+    int displayedIndex() const;
 
     // Input, called by the dialog for messages addressed to this control. Each returns true when the
     // input was used.
@@ -94,9 +101,10 @@ class ComboBox {
     // Closes an open list without notifying (when the dialog loses focus or the list is hidden).
     void closeQuietly();
 
-    // Draws the closed box (and, with list true, the open list) into the dialog's picture.
-    void drawField(SDL_Surface* target, DialogFont& font, bool focused, bool active);
-    void drawList(SDL_Surface* target, DialogFont& font);
+    // Draw the closed box, and the open list, into the dialog's composed picture, which is `scale`
+    // times the client size; `font` is the dialog font at that scale, so text is drawn, not stretched.
+    void drawField(SDL_Surface* target, DialogFont& font, bool focused, bool active, int scale = 1);
+    void drawList(SDL_Surface* target, DialogFont& font, int scale = 1);
 
   private:
     int insertEntry(int index, std::string text);
@@ -131,6 +139,7 @@ class ComboBox {
     int rows_ = 0;
     int top_ = 0;
     int hot_ = kError;
+    int shown_ = kError;              // the entry the box shows while the list is open
     bool trackingFromField_ = false;  // the button went down on the box that opened the list
     bool pressedInList_ = false;
     bool draggingThumb_ = false;

@@ -8,13 +8,19 @@
 
 #include "platform/DialogFont.h"
 #include "platform/MessageLoop.h"
+#include "platform/UiScale.h"
 #include "platform/VideoSystem.h"
+#include "platform/WindowPlacement.h"
 
 namespace platform {
 namespace {
 
 constexpr uint32_t kDialogFace = 0xF0F0F0;  // the colour of an unpainted dialog
 constexpr int kMaxClientSide = 16384;
+// The ring around a focused area: this many pixels outside it, this wide, in the highlight colour.
+constexpr int kRingGap = 2;
+constexpr int kRingWidth = 2;
+constexpr uint32_t kRingColour = kHighlightColour;
 
 std::vector<Dialog*>& liveDialogs() {
     static std::vector<Dialog*> dialogs;
@@ -61,20 +67,32 @@ Dialog* createDialog(const DialogTemplate& dialogTemplate, DialogProc procedure,
     if ((dialogTemplate.style & kStyleCaption) != kStyleCaption) {
         flags |= SDL_WINDOW_BORDERLESS;
     }
-    int x = SDL_WINDOWPOS_CENTERED;
-    int y = SDL_WINDOWPOS_CENTERED;
-    if ((dialogTemplate.style & kStyleCenter) == 0) {
-        x = dialogUnitsToPixelsX(dialogTemplate.x);
-        y = dialogUnitsToPixelsY(dialogTemplate.y);
+    int x = dialogUnitsToPixelsX(dialogTemplate.x);
+    int y = dialogUnitsToPixelsY(dialogTemplate.y);
+    int scale = 1;
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(0, &usable) == 0) {
+        Rect area{usable.x, usable.y, usable.w, usable.h};
+        scale = fitUiScale(desktopUiScale(), width, height, area);
+        // On a screen smaller than the window, centring alone would put its top off screen.
+        placeWindow(area, width * scale, height * scale, (dialogTemplate.style & kStyleCenter) != 0, x, y);
+    } else if ((dialogTemplate.style & kStyleCenter) != 0) {
+        x = SDL_WINDOWPOS_CENTERED;
+        y = SDL_WINDOWPOS_CENTERED;
     }
-    dialog->window_ = SDL_CreateWindow(dialogTemplate.caption.c_str(), x, y, width, height, flags);
+    dialog->scale_ = scale;
+    dialog->window_ =
+        SDL_CreateWindow(dialogTemplate.caption.c_str(), x, y, width * scale, height * scale, flags);
     dialog->canvas_ = makeSurface(width, height);
-    dialog->composed_ = makeSurface(width, height);
+    dialog->composed_ = makeSurface(width * scale, height * scale);
     if (dialog->window_ == nullptr || dialog->canvas_ == nullptr || dialog->composed_ == nullptr) {
         return nullptr;  // the destructor releases what was made
     }
     dialog->windowId_ = SDL_GetWindowID(dialog->window_);
     dialog->font_ = std::make_unique<DialogFont>(dialogTemplate.fontPoints);
+    if (scale > 1) {
+        dialog->drawFont_ = std::make_unique<DialogFont>(dialogTemplate.fontPoints, scale);
+    }
     SDL_SetSurfaceBlendMode(dialog->canvas_, SDL_BLENDMODE_NONE);
     dialog->fillCanvas(kDialogFace);
 
@@ -374,17 +392,47 @@ void Dialog::endPaint() {
 }
 
 void Dialog::compose() {
-    SDL_BlitSurface(canvas_, nullptr, composed_, nullptr);
+    if (scale_ == 1) {
+        SDL_BlitSurface(canvas_, nullptr, composed_, nullptr);
+    } else {
+        SDL_BlitScaled(canvas_, nullptr, composed_, nullptr);  // the picture grows pixel by pixel
+    }
+    DialogFont& textFont = drawFont_ ? *drawFont_ : *font_;
     ComboBox* open = nullptr;
     for (auto& control : controls_) {
-        control->drawField(composed_, *font_, control->id() == focus_, active_);
+        control->drawField(composed_, textFont, control->id() == focus_, active_, scale_);
         if (control->isDroppedDown()) {
             open = control.get();
         }
     }
+    drawFocusRing();
     if (open != nullptr) {
-        open->drawList(composed_, *font_);  // over every other control
+        open->drawList(composed_, textFont, scale_);  // over every other control
     }
+}
+
+Rect Dialog::focusRingRect() const {
+    if (focusArea_ < 0 || focusArea_ >= static_cast<int>(areas_.size())) {
+        return {};
+    }
+    const Rect& area = areas_[static_cast<size_t>(focusArea_)].rect;
+    return {area.x - kRingGap, area.y - kRingGap, area.width + 2 * kRingGap, area.height + 2 * kRingGap};
+}
+
+void Dialog::drawFocusRing() {
+    Rect ring = focusRingRect();
+    if (ring.width <= 0 || ring.height <= 0) {
+        return;
+    }
+    Uint32 colour = SDL_MapRGB(composed_->format, (kRingColour >> 16) & 0xFF, (kRingColour >> 8) & 0xFF,
+                               kRingColour & 0xFF);
+    int s = scale_;
+    int w = kRingWidth * s;
+    SDL_Rect sides[] = {{ring.x * s, ring.y * s, ring.width * s, w},
+                        {ring.x * s, (ring.y + ring.height) * s - w, ring.width * s, w},
+                        {ring.x * s, ring.y * s, w, ring.height * s},
+                        {(ring.x + ring.width) * s - w, ring.y * s, w, ring.height * s}};
+    SDL_FillRects(composed_, sides, 4, colour);
 }
 
 void Dialog::present() {
@@ -413,7 +461,7 @@ std::vector<uint32_t> Dialog::capture() {
     SDL_Surface* converted = nullptr;
     if (visible_) {
         SDL_Surface* screen = SDL_GetWindowSurface(window_);
-        if (screen != nullptr && screen->w == width_ && screen->h == height_) {
+        if (screen != nullptr && screen->w == width_ * scale_ && screen->h == height_ * scale_) {
             // Read what reached the window, in the dialog's own format.
             converted = SDL_ConvertSurfaceFormat(screen, SDL_PIXELFORMAT_RGB888, 0);
             if (converted != nullptr) {
@@ -421,13 +469,14 @@ std::vector<uint32_t> Dialog::capture() {
             }
         }
     }
+    // At a scale above 1 each client pixel is read at the top-left of the square that shows it.
     pixels.resize(static_cast<size_t>(width_) * static_cast<size_t>(height_));
     for (int row = 0; row < height_; ++row) {
-        const auto* line =
-            static_cast<const uint8_t*>(source->pixels) + static_cast<size_t>(row) * source->pitch;
+        const auto* line = static_cast<const uint8_t*>(source->pixels) +
+                           static_cast<size_t>(row) * static_cast<size_t>(scale_) * source->pitch;
         for (int column = 0; column < width_; ++column) {
             uint32_t word;
-            std::memcpy(&word, line + static_cast<size_t>(column) * 4u, 4);
+            std::memcpy(&word, line + static_cast<size_t>(column) * static_cast<size_t>(scale_) * 4u, 4);
             pixels[static_cast<size_t>(row) * width_ + column] = word & 0x00FFFFFFu;
         }
     }
@@ -479,15 +528,87 @@ bool Dialog::setFocus(int id) {
     if (control == nullptr || !control->isVisible() || destroyed_) {
         return false;
     }
-    if (focus_ != id) {
+    if (focus_ != id || focusArea_ >= 0) {
         ComboBox* open = openList();
         if (open != nullptr && open != control) {
             open->closeQuietly();
         }
         focus_ = id;
+        focusArea_ = -1;
         needsPresent_ = true;
     }
     return true;
+}
+
+void Dialog::setFocusAreas(std::vector<FocusArea> areas) {
+    areas_ = std::move(areas);
+    if (focusArea_ >= 0) {
+        focusArea_ = -1;
+        needsPresent_ = true;
+    }
+}
+
+bool Dialog::setFocusArea(int index) {
+    if (index < 0 || index >= static_cast<int>(areas_.size()) || destroyed_) {
+        return false;
+    }
+    if (ComboBox* open = openList()) {
+        open->closeQuietly();
+    }
+    bool moved = focusArea_ != index;
+    focus_ = 0;
+    focusArea_ = index;
+    needsPresent_ = true;
+    if (moved) {
+        const Rect& area = areas_[static_cast<size_t>(index)].rect;
+        Message move;
+        move.type = MessageType::MouseMove;
+        move.dialog = this;
+        move.lParam = packPoint(area.x + area.width / 2, area.y + area.height / 2);
+        move.time = SDL_GetTicks();
+        dispatch(move);
+    }
+    return true;
+}
+
+void Dialog::activateArea(int index) {
+    if (index < 0 || index >= static_cast<int>(areas_.size()) || destroyed_) {
+        return;
+    }
+    const Rect area = areas_[static_cast<size_t>(index)].rect;
+    Message click;
+    click.dialog = this;
+    click.lParam = packPoint(area.x + area.width / 2, area.y + area.height / 2);
+    click.time = SDL_GetTicks();
+    for (MessageType type : {MessageType::LeftButtonDown, MessageType::LeftButtonUp}) {
+        click.type = type;
+        dispatch(click);
+        if (destroyed_) {
+            return;
+        }
+    }
+}
+
+int Dialog::areaWithRole(AreaRole role) const {
+    for (size_t i = 0; i < areas_.size(); ++i) {
+        if (areas_[i].role == role) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+std::vector<int> Dialog::focusStops() const {
+    std::vector<int> stops;
+    for (const auto& control : controls_) {
+        if (control->isVisible() && control->isTabStop()) {
+            stops.push_back(control->id());
+        }
+    }
+    for (size_t i = 0; i < areas_.size(); ++i) {
+        stops.push_back(-1 - static_cast<int>(i));
+    }
+    return stops;
 }
 
 void Dialog::cycleFocus(bool backwards) {
@@ -497,31 +618,31 @@ void Dialog::cycleFocus(bool backwards) {
             return;
         }
     }
-    int count = controlCount();
-    int current = -1;
-    for (int i = 0; i < count; ++i) {
-        if (controls_[static_cast<size_t>(i)]->id() == focus_) {
-            current = i;
-        }
-    }
-    for (int step = 1; step <= count; ++step) {
-        int index = current < 0 ? (backwards ? count - step : step - 1)
-                                : ((current + (backwards ? -step : step)) % count + count) % count;
-        ComboBox* candidate = controls_[static_cast<size_t>(index)].get();
-        if (candidate->isVisible() && candidate->isTabStop()) {
-            if (candidate->id() != focus_) {
-                focus_ = candidate->id();
-                needsPresent_ = true;
-            }
-            return;
-        }
-    }
-    if (focus_ != 0) {
-        ComboBox* focused = comboBox(focus_);
-        if (focused == nullptr || !focused->isVisible()) {
+    std::vector<int> stops = focusStops();
+    int current = focusArea_ >= 0 ? -1 - focusArea_ : focus_;
+    auto here = std::find(stops.begin(), stops.end(), current);
+    if (stops.empty()) {
+        if (focus_ != 0) {
             focus_ = 0;
             needsPresent_ = true;
         }
+        return;
+    }
+    int count = static_cast<int>(stops.size());
+    int index;
+    if (here == stops.end()) {
+        index = backwards ? count - 1 : 0;
+    } else {
+        int position = static_cast<int>(here - stops.begin());
+        index = ((position + (backwards ? -1 : 1)) % count + count) % count;
+    }
+    int next = stops[static_cast<size_t>(index)];
+    if (next < 0) {
+        setFocusArea(-1 - next);
+    } else if (next != focus_ || focusArea_ >= 0) {
+        focus_ = next;
+        focusArea_ = -1;
+        needsPresent_ = true;
     }
 }
 

@@ -25,6 +25,19 @@ namespace platform {
 
 class DialogFont;
 
+// A place on the dialog's picture that the keyboard, a game controller or a tap can reach like a list
+// (a button drawn into the picture). Acting on it is a left click at its centre, handled by the dialog
+// procedure as any click is. The role says which controller button acts on it directly.
+enum class AreaRole {
+    Plain,
+    Primary,  // the controller's Start button acts on it (start the game, buy)
+    Cancel,   // the controller's Back button acts on it (quit, close)
+};
+struct FocusArea {
+    Rect rect;  // client pixels
+    AreaRole role = AreaRole::Plain;
+};
+
 // The dialog procedure: true when it handled the message, false for the default handling.
 using DialogProc = std::function<bool(Dialog& dialog, const Message& message)>;
 
@@ -74,6 +87,27 @@ class Dialog {
     int focusedControl() const { return focus_; }
     // Gives the focus to a visible list (closing another list's open part); false for an unknown id.
     bool setFocus(int id);
+
+    // The picture's areas that Tab and Shift+Tab (and a controller) reach after the lists, in this order.
+    // The focused one is shown by a ring drawn over the picture; Enter or Space acts on it. Replacing the
+    // areas drops an area's focus.
+    void setFocusAreas(std::vector<FocusArea> areas);
+    const std::vector<FocusArea>& focusAreas() const { return areas_; }
+    // The index of the focused area, or -1 (a list or nothing has the focus).
+    int focusedArea() const { return focusArea_; }
+    // Gives the focus to an area, which learns of it as the pointer moving to its centre would tell it
+    // (so buttons that light under the pointer light); false for an index that names none.
+    bool setFocusArea(int index);
+    // A left click at the area's centre, addressed to the dialog procedure.
+    void activateArea(int index);
+    // The first area of the role, or -1.
+    int areaWithRole(AreaRole role) const;
+    // Where the ring of the focused area is drawn (client pixels), or an empty rectangle.
+    Rect focusRingRect() const;
+
+    // The integer factor the window and its contents are drawn at; the client size and every coordinate
+    // the procedure sees stay unscaled.
+    int scale() const { return scale_; }
     // Whether the window has the keyboard focus of the desktop.
     bool isActive() const { return active_; }
 
@@ -127,14 +161,21 @@ class Dialog {
     friend void destroyDialog(Dialog*);
     Dialog() = default;
     void compose();
+    void drawFocusRing();
     void fillCanvas(uint32_t rgb);
+    // The focus stops in Tab order: positive list ids, then -(1 + area index).
+    std::vector<int> focusStops() const;
 
     DialogProc procedure_;
     SDL_Window* window_ = nullptr;
     uint32_t windowId_ = 0;
-    SDL_Surface* canvas_ = nullptr;    // what the procedure painted
-    SDL_Surface* composed_ = nullptr;  // canvas with the controls over it
-    std::unique_ptr<DialogFont> font_;
+    SDL_Surface* canvas_ = nullptr;         // what the procedure painted
+    SDL_Surface* composed_ = nullptr;       // canvas with the controls over it
+    std::unique_ptr<DialogFont> font_;      // lays the lists out, in client pixels
+    std::unique_ptr<DialogFont> drawFont_;  // draws their text at the scale (null at scale 1)
+    std::vector<FocusArea> areas_;
+    int focusArea_ = -1;
+    int scale_ = 1;
     std::vector<std::unique_ptr<ComboBox>> controls_;
     uint32_t style_ = 0;
     int width_ = 0;

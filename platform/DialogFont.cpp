@@ -31,12 +31,16 @@ std::string cutAtCharacter(const std::string& utf8, size_t limit) {
 
 }  // namespace
 
-DialogFont::DialogFont(int points) {
+DialogFont::DialogFont(int points, int scale) {
     if (points <= 0 || points > 72) {
         points = 8;
     }
+    if (scale < 1 || scale > 8) {
+        scale = 1;
+    }
     for (const char* file : kFontFiles) {
-        font_ = TTF_OpenFontDPI(file, points, 96, 96);
+        font_ = TTF_OpenFontDPI(file, points, 96u * static_cast<unsigned>(scale),
+                                96u * static_cast<unsigned>(scale));
         if (font_ != nullptr) {
             break;
         }
@@ -47,8 +51,8 @@ DialogFont::DialogFont(int points) {
     }
     TTF_SetFontHinting(font_, TTF_HINTING_LIGHT);
     lineHeight_ = TTF_FontLineSkip(font_);
-    if (lineHeight_ < 8) {
-        lineHeight_ = 8;
+    if (lineHeight_ < 8 * scale) {
+        lineHeight_ = 8 * scale;
     }
 }
 

@@ -15,9 +15,10 @@ namespace platform {
 
 class DialogFont {
   public:
-    // Opens the font at the given size in points (at 96 dots per inch, as the dialogs are laid out).
-    // Without the font file the object is still usable: it measures a fixed line height and draws nothing.
-    explicit DialogFont(int points);
+    // Opens the font at the given size in points (at 96 dots per inch, as the dialogs are laid out, times
+    // the scale the dialog is drawn at). Without the font file the object is still usable: it measures a
+    // fixed line height and draws nothing.
+    explicit DialogFont(int points, int scale = 1);
     ~DialogFont();
     DialogFont(const DialogFont&) = delete;
     DialogFont& operator=(const DialogFont&) = delete;

@@ -73,6 +73,18 @@ constexpr uint32_t Down = 0x28;
 constexpr uint32_t Delete = 0x2E;
 constexpr uint32_t F1 = 0x70;  // F1 ... F12 are consecutive
 constexpr uint32_t F4 = 0x73;
+// Game controller buttons, as the host's key codes for them. The dialog's keyboard handling takes them:
+// the pad moves the focus (or, in an open list, the highlight), A acts like a click on what has the focus,
+// B closes an open list, Start (Menu) acts on the area of role Primary and Back (View) on the area of role
+// Cancel. The left stick sends the pad's codes.
+constexpr uint32_t GamepadA = 0xC3;
+constexpr uint32_t GamepadB = 0xC4;
+constexpr uint32_t GamepadDPadUp = 0xCB;
+constexpr uint32_t GamepadDPadDown = 0xCC;
+constexpr uint32_t GamepadDPadLeft = 0xCD;
+constexpr uint32_t GamepadDPadRight = 0xCE;
+constexpr uint32_t GamepadMenu = 0xCF;
+constexpr uint32_t GamepadView = 0xD0;
 }  // namespace Key
 
 // Modifier bits in lParam of KeyDown and KeyUp.

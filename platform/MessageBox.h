@@ -7,8 +7,11 @@
 // The box is shown by a replaceable handler, so that tests (and programs without a display) see every
 // message without a window. The default handler uses the host's simple message box; when that cannot be
 // shown (no display, or the dummy video driver) the message is written to standard error instead and the
-// call returns at once. After the box has been dismissed, keyboard and mouse input that was queued for the
-// dialogs meanwhile is discarded, as a modal box would have swallowed it.
+// call returns at once. While a box is up on the thread that runs the dialogs, that thread keeps them
+// painted as a native modal loop does (the box, or the replacement handler, then runs on a thread of its
+// own), and the box stays above the last shown dialog. After the box has been dismissed, keyboard and
+// mouse input that was queued for the dialogs meanwhile is discarded, as a modal box would have swallowed
+// it.
 namespace platform {
 
 // Result of a dismissed box: the OK button.

@@ -10,7 +10,9 @@
 
 #include "platform/CodePage.h"
 #include "platform/Dialog.h"
+#include "platform/GameControllers.h"
 #include "platform/KeyMap.h"
+#include "platform/UiScale.h"
 #include "platform/VideoSystem.h"
 
 namespace platform {
@@ -72,7 +74,9 @@ std::u32string codePoints(const char* utf8, size_t limit) {
     return result;
 }
 
-Message mouseMessage(Dialog* dialog, MessageType type, int x, int y, uint32_t time) {
+Message mouseMessage(Dialog* dialog, MessageType type, int windowX, int windowY, uint32_t time) {
+    int x = windowToClient(windowX, dialog->scale());
+    int y = windowToClient(windowY, dialog->scale());
     Message message;
     message.type = type;
     message.dialog = dialog;
@@ -82,10 +86,100 @@ Message mouseMessage(Dialog* dialog, MessageType type, int x, int y, uint32_t ti
     return message;
 }
 
+// The dialog that controllers talk to: the one with the desktop's focus, else the last one shown.
+Dialog* controllerTarget() {
+    Dialog* target = nullptr;
+    for (Dialog* dialog : Dialog::all()) {
+        if (dialog->isVisible()) {
+            if (dialog->isActive()) {
+                return dialog;
+            }
+            target = dialog;
+        }
+    }
+    return target;
+}
+
+bool controllerKey(uint32_t key, uint32_t time, Message& out) {
+    Dialog* dialog = controllerTarget();
+    if (key == 0 || dialog == nullptr) {
+        return false;
+    }
+    out = Message{};
+    out.type = MessageType::KeyDown;
+    out.dialog = dialog;
+    out.control = dialog->focusedControl();
+    out.wParam = key;
+    out.time = time;
+    return true;
+}
+
+// The finger that acts as the pointer: the first one down, until it is lifted. Further fingers are
+// ignored (no gestures).
+bool fingerActive = false;
+SDL_FingerID activeFinger = 0;
+
+// A touch as the left button at the point touched: a tap is a click.
+bool translateFinger(const SDL_TouchFingerEvent& finger, Uint32 type, Message& out) {
+    Dialog* dialog = Dialog::fromWindowId(finger.windowID);
+    if (dialog == nullptr) {
+        return false;
+    }
+    if (type == SDL_FINGERDOWN) {
+        if (fingerActive) {
+            return false;
+        }
+        fingerActive = true;
+        activeFinger = finger.fingerId;
+    } else if (!fingerActive || finger.fingerId != activeFinger) {
+        return false;
+    } else if (type == SDL_FINGERUP) {
+        fingerActive = false;
+    }
+    // Finger positions are fractions of the window.
+    int width = dialog->clientWidth() * dialog->scale();
+    int height = dialog->clientHeight() * dialog->scale();
+    int x = static_cast<int>(std::clamp(finger.x, 0.0f, 1.0f) * static_cast<float>(width - 1) + 0.5f);
+    int y = static_cast<int>(std::clamp(finger.y, 0.0f, 1.0f) * static_cast<float>(height - 1) + 0.5f);
+    MessageType messageType = type == SDL_FINGERDOWN ? MessageType::LeftButtonDown
+                              : type == SDL_FINGERUP ? MessageType::LeftButtonUp
+                                                     : MessageType::MouseMove;
+    if (messageType == MessageType::LeftButtonDown) {
+        dialog->setMouseCapture(0);
+    }
+    out = mouseMessage(dialog, messageType, x, y, finger.timestamp);
+    if (messageType == MessageType::LeftButtonDown) {
+        dialog->setMouseCapture(out.control);
+    } else if (messageType == MessageType::LeftButtonUp) {
+        dialog->setMouseCapture(0);
+    }
+    return true;
+}
+
 // Turns one host event into a message; false for events that carry none (they may still change the
 // dialog: exposure, focus).
 bool translateEvent(const SDL_Event& event, Message& out) {
     switch (event.type) {
+        case SDL_CONTROLLERDEVICEADDED:
+            controllers::deviceAdded(event.cdevice.which);
+            return false;
+        case SDL_CONTROLLERDEVICEREMOVED:
+            controllers::deviceRemoved(event.cdevice.which);
+            return false;
+        case SDL_CONTROLLERBUTTONDOWN:
+            return controllerKey(controllers::buttonDown(event.cbutton.button, event.cbutton.timestamp),
+                                 event.cbutton.timestamp, out);
+        case SDL_CONTROLLERBUTTONUP:
+            controllers::buttonUp(event.cbutton.button);
+            return false;
+        case SDL_CONTROLLERAXISMOTION:
+            return controllerKey(controllers::axisMoved(event.caxis.which, event.caxis.axis,
+                                                        event.caxis.value, event.caxis.timestamp),
+                                 event.caxis.timestamp, out);
+        case SDL_FINGERDOWN:
+        case SDL_FINGERUP:
+        case SDL_FINGERMOTION:
+            return translateFinger(event.tfinger, event.type, out);
         case SDL_MOUSEMOTION: {
             Dialog* dialog = Dialog::fromWindowId(event.motion.windowID);
             if (dialog == nullptr) {
@@ -123,13 +217,18 @@ bool translateEvent(const SDL_Event& event, Message& out) {
         }
         case SDL_MOUSEWHEEL: {
             Dialog* dialog = Dialog::fromWindowId(event.wheel.windowID);
-            int notches = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;
+            // In 64 bits: the host's count may be any 32-bit value, and neither its negation nor a
+            // notch's 120 may overflow.
+            long long notches = event.wheel.y;
+            if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) {
+                notches = -notches;
+            }
             if (dialog == nullptr || notches == 0) {
                 return false;
             }
             out = mouseMessage(dialog, MessageType::MouseWheel, event.wheel.mouseX, event.wheel.mouseY,
                                event.wheel.timestamp);
-            int delta = std::clamp(notches * 120, -32768, 32767);
+            int delta = static_cast<int>(std::clamp(notches * 120, -32768LL, 32767LL));
             out.wParam = static_cast<uintptr_t>(static_cast<uint16_t>(static_cast<int16_t>(delta))) << 16;
             return true;
         }
@@ -249,6 +348,11 @@ bool peekMessage(Message& message) {
                 return true;
             }
         }
+        // A direction held on a controller repeats.
+        Uint32 now = SDL_GetTicks();
+        if (controllerKey(controllers::repeatDue(now), now, message)) {
+            return true;
+        }
     }
     // Nothing waiting: now the dialogs that need painting get their Paint, and lists that changed are
     // shown.
@@ -268,6 +372,69 @@ bool peekMessage(Message& message) {
     return false;
 }
 
+namespace {
+
+// Enter, Space or a controller's A on what has the focus: what a click at its centre would do.
+bool actOnFocus(Dialog* dialog, ComboBox* focused) {
+    if (dialog->focusedArea() >= 0) {
+        dialog->activateArea(dialog->focusedArea());
+        return true;
+    }
+    if (focused != nullptr && focused->isVisible() && !focused->isDroppedDown()) {
+        focused->showDropDown(true);
+        return true;
+    }
+    return false;
+}
+
+bool handleControllerKey(Dialog* dialog, ComboBox* focused, uint32_t key) {
+    ComboBox* open = dialog->openList();
+    switch (key) {
+        case Key::GamepadDPadUp:
+        case Key::GamepadDPadDown:
+            if (open != nullptr) {
+                open->handleKey(key == Key::GamepadDPadUp ? Key::Up : Key::Down, 0);
+            } else {
+                dialog->cycleFocus(key == Key::GamepadDPadUp);
+            }
+            return true;
+        case Key::GamepadDPadLeft:
+        case Key::GamepadDPadRight:
+            // Within the entries of the focused list: the highlight when it is open, else the selection.
+            if (ComboBox* target = open != nullptr ? open : focused) {
+                target->handleKey(key == Key::GamepadDPadLeft ? Key::Up : Key::Down, 0);
+            }
+            return true;
+        case Key::GamepadA:
+            if (open != nullptr) {
+                open->handleKey(Key::Return, 0);
+                return true;
+            }
+            actOnFocus(dialog, focused);
+            return true;
+        case Key::GamepadB:
+            if (open != nullptr) {
+                open->handleKey(Key::Escape, 0);
+            }
+            return true;
+        case Key::GamepadMenu:
+        case Key::GamepadView: {
+            if (open != nullptr) {
+                open->closeQuietly();
+            }
+            int area = dialog->areaWithRole(key == Key::GamepadMenu ? AreaRole::Primary : AreaRole::Cancel);
+            if (area >= 0) {
+                dialog->activateArea(area);
+            }
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 bool isDialogMessage(Dialog* dialog, const Message& message) {
     if (!Dialog::isLive(dialog) || message.dialog != dialog) {
         return false;
@@ -279,6 +446,13 @@ bool isDialogMessage(Dialog* dialog, const Message& message) {
         if (key == Key::Tab && (modifiers & (kModifierAlt | kModifierControl)) == 0) {
             dialog->cycleFocus((modifiers & kModifierShift) != 0);
             return true;
+        }
+        if (handleControllerKey(dialog, focused, key)) {
+            return true;
+        }
+        if ((key == Key::Return || key == Key::Space) && modifiers == 0 &&
+            (dialog->focusedArea() >= 0 || (focused != nullptr && !focused->isDroppedDown()))) {
+            return actOnFocus(dialog, focused);
         }
         if (focused != nullptr && focused->handleKey(key, modifiers)) {
             return true;
@@ -395,6 +569,10 @@ void noteDialogThread() {
     dialogThread.compare_exchange_strong(none, std::this_thread::get_id());
 }
 
+bool isDialogThread() {
+    return dialogThread.load() == std::this_thread::get_id();
+}
+
 void discardPendingInput() {
     if (video::running()) {
         SDL_FlushEvents(SDL_KEYDOWN, SDL_MULTIGESTURE);  // the host queue may be emptied from any thread
@@ -414,6 +592,8 @@ void discardPendingInput() {
     for (Dialog* dialog : Dialog::all()) {
         dialog->resetInput();
     }
+    controllers::releaseAll();
+    fingerActive = false;
 }
 
 void forgetDialogMessages(const Dialog* dialog) {

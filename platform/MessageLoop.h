@@ -62,6 +62,8 @@ void discardPendingInput();
 
 // Records the calling thread as the one that runs the dialogs (used by createDialog).
 void noteDialogThread();
+// Whether the calling thread is the one that runs the dialogs.
+bool isDialogThread();
 
 // Drops queued messages for a dialog that is going away (used by destroyDialog).
 void forgetDialogMessages(const Dialog* dialog);

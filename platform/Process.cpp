@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
+#include <iterator>
 #include <thread>
 
 #include "platform/UserFolder.h"
@@ -56,13 +58,7 @@ pid_t spawn(const std::vector<std::string>& arguments, bool searchPath) {
     return result == 0 ? pid : -1;
 }
 
-int waitFor(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return -1;
-        }
-    }
+int exitCodeOf(int status) {
     if (WIFEXITED(status)) {
         return WEXITSTATUS(status);
     }
@@ -70,6 +66,72 @@ int waitFor(pid_t pid) {
         return 128 + WTERMSIG(status);
     }
     return -1;
+}
+
+int waitFor(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+    return exitCodeOf(status);
+}
+
+// A termination request (SIGTERM, SIGINT, SIGHUP) that arrived while a started program was waited for.
+volatile sig_atomic_t terminationRequested = 0;
+
+void noteTermination(int) {
+    terminationRequested = 1;
+}
+
+constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+// While it lives, the termination signals only set terminationRequested; the handlers that were there
+// before (the video layer's, which turn them into close requests for windows that no longer exist, or the
+// default ones) come back afterwards.
+class TerminationWatch {
+  public:
+    TerminationWatch() {
+        terminationRequested = 0;
+        struct sigaction action {};
+        action.sa_handler = noteTermination;
+        sigemptyset(&action.sa_mask);
+        for (size_t i = 0; i < std::size(kTerminationSignals); ++i) {
+            sigaction(kTerminationSignals[i], &action, &previous_[i]);
+        }
+    }
+    ~TerminationWatch() {
+        for (size_t i = 0; i < std::size(kTerminationSignals); ++i) {
+            sigaction(kTerminationSignals[i], &previous_[i], nullptr);
+        }
+    }
+    TerminationWatch(const TerminationWatch&) = delete;
+    TerminationWatch& operator=(const TerminationWatch&) = delete;
+
+  private:
+    struct sigaction previous_[std::size(kTerminationSignals)]{};
+};
+
+// Waits for the program, polling, so that a termination signal ends the wait whichever thread of this
+// process it was delivered to.
+int waitUnlessTerminated(pid_t pid) {
+    constexpr struct timespec kPoll = {0, 10 * 1000 * 1000};
+    for (;;) {
+        int status = 0;
+        pid_t result = waitpid(pid, &status, WNOHANG);
+        if (result == pid) {
+            return exitCodeOf(status);
+        }
+        if (result < 0 && errno != EINTR) {
+            return -1;
+        }
+        if (terminationRequested != 0) {
+            // The program keeps running; it is reaped by whoever inherits it when this process ends.
+            return kWaitInterrupted;
+        }
+        nanosleep(&kPoll, nullptr);
+    }
 }
 
 bool executableInPath(const std::string& name) {
@@ -175,11 +237,12 @@ int HostShell::startFileAndWait(const std::string& file) {
     if (path.find('/') == std::string::npos) {
         path = "./" + path;  // the current directory, never a search of PATH
     }
+    TerminationWatch watch;  // before the start: a request during it must not be lost either
     pid_t pid = spawn({path}, false);
     if (pid < 0) {
         return -1;
     }
-    return waitFor(pid);
+    return waitUnlessTerminated(pid);
 }
 
 bool HostShell::startCommandLine(const std::string& commandLine) {

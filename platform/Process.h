@@ -11,12 +11,16 @@
 // starting it.
 namespace platform {
 
+// startFileAndWait gave up waiting because this process was asked to end.
+constexpr int kWaitInterrupted = -2;
+
 class Shell {
   public:
     virtual ~Shell() = default;
     // Starts the file (a bare name is taken from the current directory, never from PATH) without
     // arguments and waits until it has ended. Returns its exit code (128 + the signal number when a signal
-    // ended it), or -1 when it could not be started.
+    // ended it), -1 when it could not be started, or kWaitInterrupted when this process was asked to end
+    // (SIGTERM, SIGINT, SIGHUP) during the wait: the started program then keeps running.
     virtual int startFileAndWait(const std::string& file) = 0;
     // Splits the command line into arguments (splitCommandLine) and starts the first as a program
     // (looked up in PATH when it has no '/'), without waiting. True when the program was started.

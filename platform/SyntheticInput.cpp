@@ -2,9 +2,12 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "platform/Dialog.h"
+#include "platform/GameControllers.h"
 #include "platform/KeyMap.h"
 #include "platform/VideoSystem.h"
 
@@ -48,6 +51,11 @@ bool pushWindowEvent(const Dialog& dialog, Uint8 what) {
     return push(event);
 }
 
+// The window pixel at the top-left of the square that shows a client pixel.
+int toWindow(const Dialog& dialog, int client) {
+    return client * dialog.scale();
+}
+
 }  // namespace
 
 bool postMouseMove(const Dialog& dialog, int x, int y) {
@@ -57,8 +65,8 @@ bool postMouseMove(const Dialog& dialog, int x, int y) {
     SDL_Event event{};
     event.type = SDL_MOUSEMOTION;
     event.motion.windowID = dialog.windowId();
-    event.motion.x = x;
-    event.motion.y = y;
+    event.motion.x = toWindow(dialog, x);
+    event.motion.y = toWindow(dialog, y);
     return push(event);
 }
 
@@ -72,9 +80,51 @@ bool postMouseButton(const Dialog& dialog, int x, int y, bool down, bool rightBu
     event.button.button = rightButton ? SDL_BUTTON_RIGHT : SDL_BUTTON_LEFT;
     event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
     event.button.clicks = 1;
-    event.button.x = x;
-    event.button.y = y;
+    event.button.x = toWindow(dialog, x);
+    event.button.y = toWindow(dialog, y);
     return push(event);
+}
+
+bool postMouseButtonAtPixel(const Dialog& dialog, int pixelX, int pixelY, bool down) {
+    if (!usable(dialog)) {
+        return false;
+    }
+    SDL_Event event{};
+    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    event.button.windowID = dialog.windowId();
+    event.button.button = SDL_BUTTON_LEFT;
+    event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.button.clicks = 1;
+    event.button.x = pixelX;
+    event.button.y = pixelY;
+    return push(event);
+}
+
+bool postPixelClick(const Dialog& dialog, int pixelX, int pixelY) {
+    return postMouseButtonAtPixel(dialog, pixelX, pixelY, true) &&
+           postMouseButtonAtPixel(dialog, pixelX, pixelY, false);
+}
+
+bool postFinger(const Dialog& dialog, float fractionX, float fractionY, bool down, int64_t finger) {
+    if (!usable(dialog)) {
+        return false;
+    }
+    SDL_Event event{};
+    event.type = down ? SDL_FINGERDOWN : SDL_FINGERUP;
+    event.tfinger.touchId = 1;
+    event.tfinger.fingerId = finger;
+    event.tfinger.x = fractionX;
+    event.tfinger.y = fractionY;
+    event.tfinger.pressure = down ? 1.0f : 0.0f;
+    event.tfinger.windowID = dialog.windowId();
+    return push(event);
+}
+
+bool postTap(const Dialog& dialog, int x, int y) {
+    // The middle of the client pixel, as a fraction of the window.
+    float fx = (static_cast<float>(x) + 0.5f) / static_cast<float>(dialog.clientWidth());
+    float fy = (static_cast<float>(y) + 0.5f) / static_cast<float>(dialog.clientHeight());
+    return postFinger(dialog, fx, fy, true) && postFinger(dialog, fx, fy, false);
 }
 
 bool postClick(const Dialog& dialog, int x, int y) {
@@ -91,8 +141,8 @@ bool postWheel(const Dialog& dialog, int x, int y, int notches) {
     event.wheel.y = notches;
     event.wheel.preciseY = static_cast<float>(notches);
     event.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
-    event.wheel.mouseX = x;
-    event.wheel.mouseY = y;
+    event.wheel.mouseX = toWindow(dialog, x);
+    event.wheel.mouseY = toWindow(dialog, y);
     return push(event);
 }
 
@@ -132,6 +182,105 @@ bool postCloseRequest(const Dialog& dialog) {
 
 bool postFocusChange(const Dialog& dialog, bool gained) {
     return pushWindowEvent(dialog, gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST);
+}
+
+// ---------------------------------------------------------------- virtual controllers
+
+namespace {
+
+struct VirtualController {
+    int handle;
+    SDL_Joystick* joystick;
+};
+
+std::vector<VirtualController>& virtualControllers() {
+    static std::vector<VirtualController> list;
+    return list;
+}
+
+SDL_Joystick* joystickOf(int handle) {
+    for (const VirtualController& controller : virtualControllers()) {
+        if (controller.handle == handle) {
+            return controller.joystick;
+        }
+    }
+    return nullptr;
+}
+
+int hostButton(ControllerButton button) {
+    switch (button) {
+        case ControllerButton::A:
+            return SDL_CONTROLLER_BUTTON_A;
+        case ControllerButton::B:
+            return SDL_CONTROLLER_BUTTON_B;
+        case ControllerButton::Start:
+            return SDL_CONTROLLER_BUTTON_START;
+        case ControllerButton::Back:
+            return SDL_CONTROLLER_BUTTON_BACK;
+        case ControllerButton::DPadUp:
+            return SDL_CONTROLLER_BUTTON_DPAD_UP;
+        case ControllerButton::DPadDown:
+            return SDL_CONTROLLER_BUTTON_DPAD_DOWN;
+        case ControllerButton::DPadLeft:
+            return SDL_CONTROLLER_BUTTON_DPAD_LEFT;
+        case ControllerButton::DPadRight:
+            return SDL_CONTROLLER_BUTTON_DPAD_RIGHT;
+    }
+    return SDL_CONTROLLER_BUTTON_INVALID;
+}
+
+}  // namespace
+
+int attachVirtualController() {
+    if (!video::acquire() || !controllers::start()) {
+        return -1;
+    }
+    // A virtual device of the controller type gets the host's standard controller layout: its buttons
+    // and axes are numbered as the controller's.
+    int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
+                                           SDL_CONTROLLER_BUTTON_MAX, 0);
+    if (device < 0) {
+        return -1;
+    }
+    SDL_Joystick* joystick = SDL_JoystickOpen(device);
+    if (joystick == nullptr) {
+        SDL_JoystickDetachVirtual(device);
+        return -1;
+    }
+    int handle = static_cast<int>(SDL_JoystickInstanceID(joystick));
+    virtualControllers().push_back({handle, joystick});
+    return handle;
+}
+
+bool detachVirtualController(int handle) {
+    auto& list = virtualControllers();
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        if (it->handle == handle) {
+            SDL_JoystickClose(it->joystick);
+            list.erase(it);
+            for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+                if (SDL_JoystickGetDeviceInstanceID(i) == handle) {
+                    return SDL_JoystickDetachVirtual(i) == 0;
+                }
+            }
+            return false;
+        }
+    }
+    return false;
+}
+
+bool setControllerButton(int handle, ControllerButton button, bool down) {
+    SDL_Joystick* joystick = joystickOf(handle);
+    return joystick != nullptr &&
+           SDL_JoystickSetVirtualButton(joystick, hostButton(button), down ? SDL_PRESSED : SDL_RELEASED) == 0;
+}
+
+bool setControllerStick(int handle, int x, int y) {
+    SDL_Joystick* joystick = joystickOf(handle);
+    auto axis = [](int value) { return static_cast<Sint16>(std::clamp(value, -32768, 32767)); };
+    return joystick != nullptr &&
+           SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_LEFTX, axis(x)) == 0 &&
+           SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_LEFTY, axis(y)) == 0;
 }
 
 }  // namespace platform

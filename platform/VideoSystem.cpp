@@ -6,11 +6,45 @@
 #include <cstdio>
 #include <mutex>
 
+#include "platform/GameControllers.h"
+
 namespace platform::video {
 namespace {
 
 std::mutex startMutex;
 bool started = false;
+
+// Drivers that show no window to anyone. SDL falls back to its off-screen driver when no display is
+// reachable, and a program would then run invisibly until killed; they are used only when asked for by
+// name (the tests ask for "dummy").
+bool drawsNothing(const char* driver) {
+    return SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0 ||
+           SDL_strcasecmp(driver, "evdev") == 0;
+}
+
+bool startVideoDriver() {
+    const char* requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);  // also the environment's SDL_VIDEODRIVER
+    if (requested != nullptr && *requested != '\0') {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            std::fprintf(stderr, "platform: no video: %s\n", SDL_GetError());
+            return false;
+        }
+        return true;
+    }
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+        const char* driver = SDL_GetVideoDriver(i);
+        if (driver == nullptr || drawsNothing(driver)) {
+            continue;
+        }
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+            return true;
+        }
+    }
+    SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+    std::fprintf(stderr, "platform: no display to show windows on (DISPLAY is not set or not reachable)\n");
+    return false;
+}
 
 }  // namespace
 
@@ -33,8 +67,9 @@ bool acquire() {
     // window (about 100 ms before the first picture shows, and its memory). The environment may still ask
     // for OpenGL with SDL_FRAMEBUFFER_ACCELERATION.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "platform: no video: %s\n", SDL_GetError());
+    // Touch is turned into clicks by the message loop itself (at the dialog's scale), not twice.
+    SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
+    if (!startVideoDriver()) {
         return false;
     }
     if (TTF_Init() != 0) {
@@ -42,6 +77,7 @@ bool acquire() {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;
     }
+    controllers::start();  // without controller support the dialogs still work
     started = true;
     return true;
 }

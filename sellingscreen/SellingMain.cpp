@@ -58,6 +58,7 @@ int runSellingScreen(const LoopObserver& observer) {
         std::fprintf(stderr, "selling: the window cannot be shown\n");
         return 1;
     }
+    dialog->setFocusAreas(buttonAreas());
     backgroundBitmap = pictureToBitmap(dialog, kBackgroundPicture);
     buyButtonBitmap = pictureToBitmap(dialog, kBuyPicture);
     closeButtonBitmap = pictureToBitmap(dialog, kClosePicture);

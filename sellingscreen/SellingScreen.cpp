@@ -44,6 +44,16 @@ platform::DialogTemplate sellingDialogTemplate() {
     return dialogTemplate;
 }
 
+std::vector<platform::FocusArea> buttonAreas() {
+    auto area = [](const HotRect& hot, platform::AreaRole role) {
+        return platform::FocusArea{
+            {static_cast<int>(hot.left), static_cast<int>(hot.top),
+             static_cast<int>(hot.right - hot.left + 1), static_cast<int>(hot.bottom - hot.top + 1)},
+            role};
+    };
+    return {area(kBuyRect, platform::AreaRole::Primary), area(kCloseRect, platform::AreaRole::Cancel)};
+}
+
 namespace {
 
 // Mouse messages carry x in the low and y in the high 16 bits, both unsigned.

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/Bitmap.h"
 #include "platform/Dialog.h"
@@ -59,6 +60,10 @@ void resetSellingState();
 
 // The button whose hot rectangle holds the point, or kNoButton.
 int buttonAt(uint32_t x, uint32_t y);
+
+// The two buttons as the dialog's focus areas (buy, then close): the keyboard and game controllers reach
+// them, the one with the focus lights as under the pointer, and acting on one is a click at its centre.
+std::vector<platform::FocusArea> buttonAreas();
 
 // Dialog 101: a captioned pop-up with a close box, centred, 293 x 306 dialog units (440 x 497 pixels),
 // caption "Valtor", no controls. It is created hidden.

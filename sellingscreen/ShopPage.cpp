@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mt/core/ServiceRegistry.h"
@@ -18,29 +19,58 @@
 
 namespace selling {
 
+namespace {
+
+constexpr std::string_view kPlaceholder = "%1";
+
+// The text with every placeholder replaced by the address (text inserted is not searched again).
+std::string fillPlaceholders(std::string_view text, std::string_view address) {
+    std::string result;
+    size_t start = 0;
+    for (size_t found = text.find(kPlaceholder); found != std::string_view::npos;
+         found = text.find(kPlaceholder, start)) {
+        result.append(text.substr(start, found - start));
+        result.append(address);
+        start = found + kPlaceholder.size();
+    }
+    result.append(text.substr(start));
+    return result;
+}
+
+}  // namespace
+
 bool openUrlInBrowser(const char* address) {
     if (address == nullptr || *address == '\0')
         return false;
     std::string command;
     if (!platform::htmlOpenCommand(command))
         return false;
-    // The command alone must fit the buffer, and then the space, the address and the terminator.
-    const size_t addressLength = std::strlen(address);
-    if (command.size() >= kCommandLineBufferSize ||
-        addressLength > kCommandLineBufferSize - command.size() - 2)
-        return false;
-
     std::vector<std::string> commandArguments = platform::splitCommandLine(command);
     if (commandArguments.empty() || commandArguments[0].empty())
         return false;  // the address would become the program
-    std::string commandLine = command;
-    commandLine += ' ';
-    commandLine += address;
-    // A quote left open in the command would take the address into the program's name or into one of
-    // the command's own arguments: the address may only add arguments.
+
+    // The address goes where the command holds the placeholder, or else after one space.
+    const bool placeholder = command.find(kPlaceholder) != std::string::npos;
+    std::string commandLine;
+    std::vector<std::string> expected;
+    if (placeholder) {
+        commandLine = fillPlaceholders(command, address);
+        for (const std::string& argument : commandArguments)
+            expected.push_back(fillPlaceholders(argument, address));
+    } else {
+        commandLine = command + ' ' + address;
+        expected = commandArguments;
+    }
+    // The line and its terminator must fit the buffer; an address is never cut.
+    if (commandLine.size() >= kCommandLineBufferSize)
+        return false;
+    // A quote left open in the command, or one in the address, would take the address into the program's
+    // name or into other arguments: the address may only fill the placeholder's argument, or add
+    // arguments after the command's own.
     std::vector<std::string> arguments = platform::splitCommandLine(commandLine);
-    if (arguments.size() < commandArguments.size() ||
-        !std::equal(commandArguments.begin(), commandArguments.end(), arguments.begin()))
+    if (placeholder ? arguments != expected
+                    : (arguments.size() < expected.size() ||
+                       !std::equal(expected.begin(), expected.end(), arguments.begin())))
         return false;
     return platform::startCommandLine(commandLine);
 }

@@ -7,7 +7,7 @@ build=$(cd "$1" && pwd)
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 demo=$build/tests/e2e/e2e_platform_demo
 out=$build/e2e/platform
-for tool in xvfb-run openbox xdotool import xwininfo; do
+for tool in xvfb-run openbox xdotool import xwininfo xprop; do
     command -v "$tool" >/dev/null 2>&1 || { echo "$tool is missing: skipped"; exit 77; }
 done
 [ -x "$demo" ] || { echo "$demo is missing"; exit 1; }
@@ -55,6 +55,8 @@ waitfor "select 1006 2 polski"
 xdotool key --window "$win" Tab Down   # focus on to the quality list, next entry
 waitfor "select 1007 1 Low"
 
+sleep 0.3
+import -window "$win" "$out/before-box.png"
 click 300 350                     # the start area: the demo shows a message box
 box=""
 for _ in $(seq 50); do
@@ -64,6 +66,18 @@ for _ in $(seq 50); do
 done
 [ -n "$box" ] || { echo "no message box"; cat "$log"; exit 1; }
 import -window root "$out/message-box.png"
+# The box belongs above the dialog (its owner for stacking), so a click on the dialog cannot bury it.
+xprop -id "$box" WM_TRANSIENT_FOR | grep -q "window id # " || { echo "the box is not kept above the dialog"; exit 1; }
+xdotool mousemove $((X + 20)) $((Y + 20)) click 1
+sleep 0.3
+# Moved away, it uncovers the dialog, which is painted again while the box still waits.
+xdotool windowmove "$box" 0 0
+sleep 0.8
+import -window "$win" "$out/during-box.png"
+if command -v compare >/dev/null 2>&1; then
+    differ=$(compare -metric AE "$out/before-box.png" "$out/during-box.png" null: 2>&1 || true)
+    [ "$differ" = 0 ] || { echo "the dialog was not painted while the box was up ($differ pixels differ)"; exit 1; }
+fi
 xdotool key --window "$box" Return
 waitfor "box 1"
 

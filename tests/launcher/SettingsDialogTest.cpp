@@ -81,6 +81,21 @@ TEST_F(LauncherTest, LanguageChoiceTakesEffectOnlyInTheMessageLoop) {
     EXPECT_EQ(g_launcher.localizator->getFileName(), "lang\\russkij.lng");
 }
 
+TEST_F(LauncherTest, LanguageWithoutAPictureShowsTheDialogColourNotTheOldPicture) {
+    writeGameFile("languages.txt", "english 1252\nklingon 1252\n");
+    startUp();
+    auto pixel = [this](int x, int y) { return dialog().capture()[static_cast<size_t>(y) * 438 + x]; };
+    const uint32_t kDialogColour = 0xF0F0F0;
+    ASSERT_NE(pixel(300, 100), kDialogColour);  // the english picture
+    list(launcher::kLanguageList).setCurSel(1);
+    platform::postMouseMove(dialog(), 300, 100);
+    pump();
+    ASSERT_EQ(g_launcher.settings.languageIndex, 1);
+    EXPECT_FALSE(g_launcher.backgroundBitmap);
+    EXPECT_EQ(pixel(300, 100), kDialogColour);
+    EXPECT_EQ(pixel(10, 10), kDialogColour);
+}
+
 TEST_F(LauncherTest, LocalizedTextsAreConvertedWithTheLanguagesCodePageAndCut) {
     startUp();
     auto& state = g_launcher;

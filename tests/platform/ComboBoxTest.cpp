@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "DialogFixture.h"
 #include "platform/ComboBox.h"
@@ -262,6 +264,76 @@ TEST_F(ComboBoxTest, WheelOverAListChangesItsSelection) {
     EXPECT_EQ(count(MessageType::MouseWheel), 1);
 }
 
+TEST_F(ComboBoxTest, AltF4ClosesTheWindowAlsoFromAFocusedOrOpenList) {
+    ComboBox& resolution = list(1004);
+    fill(1004, 3);
+    ASSERT_EQ(dialog_->focusedControl(), 1004);
+    onMessage = [](platform::Dialog&, const platform::Message& message) {  // keys get the default handling
+        return message.type != MessageType::KeyDown && message.type != MessageType::Command;
+    };
+    platform::postKeyPress(*dialog_, platform::Key::F4, platform::kModifierAlt);
+    pump(dialog_);
+    EXPECT_FALSE(resolution.isDroppedDown());
+    EXPECT_EQ(count(MessageType::Close), 1);
+
+    platform::postKeyPress(*dialog_, platform::Key::F4);  // F4 alone is the list's
+    pump(dialog_);
+    ASSERT_TRUE(resolution.isDroppedDown());
+    platform::postKeyPress(*dialog_, platform::Key::F4, platform::kModifierAlt);
+    pump(dialog_);
+    EXPECT_EQ(count(MessageType::Close), 2);
+}
+
+TEST_F(ComboBoxTest, OpenListShowsTheEntryTheKeysMovedToInItsBox) {
+    ComboBox& resolution = list(1004);
+    fill(1004, 4);
+    platform::Rect field = resolution.fieldRect();
+    auto fieldPixels = [&] {
+        std::vector<uint32_t> all = dialog_->capture();
+        std::vector<uint32_t> part;
+        for (int y = field.y; y < field.y + field.height; ++y) {
+            for (int x = field.x; x < field.x + field.width; ++x) {
+                part.push_back(all[static_cast<size_t>(y) * dialog_->clientWidth() + x]);
+            }
+        }
+        return part;
+    };
+    // The box of the open list with entry 2 selected ...
+    resolution.setCurSel(2);
+    resolution.showDropDown(true);
+    std::vector<uint32_t> showingTwo = fieldPixels();
+    resolution.showDropDown(false);
+    // ... is what the box shows after the keys moved from entry 0 to entry 2; the selection only
+    // changes with Enter.
+    resolution.setCurSel(0);
+    resolution.showDropDown(true);
+    std::vector<uint32_t> showingZero = fieldPixels();
+    ASSERT_NE(showingZero, showingTwo);
+    platform::postKeyPress(*dialog_, platform::Key::Down);
+    platform::postKeyPress(*dialog_, platform::Key::Down);
+    pump(dialog_);
+    EXPECT_EQ(fieldPixels(), showingTwo);
+    EXPECT_EQ(resolution.getCurSel(), 0);
+    // Escape: the box shows the selection again.
+    platform::postKeyPress(*dialog_, platform::Key::Escape);
+    pump(dialog_);
+    resolution.showDropDown(true);
+    EXPECT_EQ(fieldPixels(), showingZero);
+}
+
+TEST_F(ComboBoxTest, HugeWheelCountsMoveToTheEndsOfTheList) {
+    ComboBox& quality = list(1007);
+    fill(1007, 3);
+    platform::Rect field = quality.fieldRect();
+    quality.setCurSel(2);
+    platform::postWheel(*dialog_, field.x + 5, field.y + 5, INT32_MAX);  // away from the user: up
+    pump(dialog_);
+    EXPECT_EQ(quality.getCurSel(), 0);
+    platform::postWheel(*dialog_, field.x + 5, field.y + 5, INT32_MIN);
+    pump(dialog_);
+    EXPECT_EQ(quality.getCurSel(), 2);
+}
+
 TEST_F(ComboBoxTest, LongListsScroll) {
     ComboBox& resolution = list(1004);
     fill(1004, 30);
@@ -364,9 +436,18 @@ TEST_F(ComboBoxTest, DrawsTheBoxTheOpenListAndTheHighlight) {
     std::vector<uint32_t> closed = dialog_->capture();
     auto at = [&](const std::vector<uint32_t>& pixels, int x, int y) { return pixels[y * 438 + x]; };
     platform::Rect field = combo.fieldRect();
-    EXPECT_EQ(at(closed, field.x, field.y), 0x7A7A7Au);                        // border
-    EXPECT_EQ(at(closed, field.x + 3, field.y + 3), 0x0078D7u);                // focused: highlighted
-    EXPECT_EQ(at(closed, field.x + field.width - 4, field.y + 3), 0xE5E5E5u);  // drop button
+    // A frame around the box, the focused box's text area in the highlight colour, and a drop button
+    // that is neither the box's white nor the picture below.
+    const uint32_t white = 0xFFFFFF;
+    const uint32_t picture = at(closed, field.x - 3, field.y);
+    EXPECT_NE(at(closed, field.x, field.y), white);
+    EXPECT_NE(at(closed, field.x, field.y), picture);
+    EXPECT_EQ(at(closed, field.x + 1, field.y + 1), white);
+    EXPECT_EQ(at(closed, field.x + 3, field.y + 3), platform::kHighlightColour);
+    const uint32_t button = at(closed, field.x + field.width - 4, field.y + 3);
+    EXPECT_NE(button, white);
+    EXPECT_NE(button, picture);
+    EXPECT_NE(button, platform::kHighlightColour);
     int textPixels = 0;
     for (int x = field.x + 2; x < field.x + 60; ++x) {
         for (int y = field.y + 2; y < field.y + field.height - 2; ++y) {
@@ -380,7 +461,7 @@ TEST_F(ComboBoxTest, DrawsTheBoxTheOpenListAndTheHighlight) {
     clickField(combo);
     std::vector<uint32_t> open = dialog_->capture();
     auto [x, y] = entryPoint(combo, 2);
-    EXPECT_EQ(at(open, x - 8, y), 0x0078D7u);  // the selected entry highlighted in the open list
+    EXPECT_EQ(at(open, x - 8, y), platform::kHighlightColour);  // the selected entry in the open list
     auto [x4, y4] = entryPoint(combo, 4);
     EXPECT_EQ(at(open, x4 + 55, y4), 0xFFFFFFu);  // list background right of the text
     EXPECT_NE(at(closed, x4 + 55, y4), 0xFFFFFFu);

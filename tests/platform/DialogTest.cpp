@@ -4,6 +4,7 @@
 #include "DialogFixture.h"
 #include "platform/Bitmap.h"
 #include "platform/SyntheticInput.h"
+#include "platform/WindowPlacement.h"
 
 using platform::MessageType;
 
@@ -83,6 +84,39 @@ TEST_F(DialogFixture, TemplatesGiveHiddenCentredWindowsOfTheirStyle) {
 
     platform::DialogTemplate empty;
     EXPECT_EQ(makeDialog(empty), nullptr);  // no size
+}
+
+TEST_F(DialogFixture, WindowLargerThanTheScreenKeepsItsTopLeftOnScreen) {
+    SDL_Rect usable;
+    platform::DialogTemplate huge;
+    huge.style = kSellingStyle;
+    huge.caption = "big";
+    huge.width = 800;  // 1200 x 975 pixels: larger than the screen both ways
+    huge.height = 600;
+    platform::Dialog* dialog = makeDialog(huge);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_EQ(SDL_GetDisplayUsableBounds(0, &usable), 0);
+    ASSERT_LT(usable.w, 1200);
+    int x = -1;
+    int y = -1;
+    SDL_GetWindowPosition(SDL_GetWindowFromID(dialog->windowId()), &x, &y);
+    EXPECT_EQ(x, usable.x);
+    EXPECT_EQ(y, usable.y);
+}
+
+TEST(WindowPlacement, CentresAndClampsIntoTheUsableArea) {
+    auto place = [](platform::Rect area, int width, int height, bool centre, int x = 0, int y = 0) {
+        platform::placeWindow(area, width, height, centre, x, y);
+        return std::pair(x, y);
+    };
+    // A panel on the left and at the top: the usable area starts at (40, 30).
+    platform::Rect area{40, 30, 984, 738};
+    EXPECT_EQ(place(area, 438, 429, true), std::pair(40 + 273, 30 + 154));
+    EXPECT_EQ(place(area, 2000, 429, true), std::pair(40, 30 + 154));  // wider: the left edge shows
+    EXPECT_EQ(place(area, 438, 800, true), std::pair(40 + 273, 30));   // taller: the top shows
+    EXPECT_EQ(place(area, 438, 429, false, -500, 5000), std::pair(40, 30 + 738 - 429));
+    EXPECT_EQ(place(area, 438, 429, false, 100, 100), std::pair(100, 100));
+    EXPECT_EQ(place({0, 0, 1024, 768}, 1024, 768, true), std::pair(0, 0));
 }
 
 TEST_F(DialogFixture, LifecycleMessagesAndPaintOnlyWhenShown) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -97,4 +98,33 @@ TEST_F(MessageBoxTest, ABoxFromAnotherThreadLeavesTheDialogsQueueAlone) {
     platform::messageBox("from the dialogs' thread", "x");
     pump(dialog);
     EXPECT_EQ(count(platform::MessageType::LeftButtonDown), 1);
+}
+
+TEST_F(MessageBoxTest, DialogsArePaintedWhileTheBoxIsUp) {
+    platform::Dialog* dialog = makeLauncherDialog();
+    ASSERT_NE(dialog, nullptr);
+    dialog->show();
+    pump(dialog);
+    std::atomic<int> paints{0};
+    onMessage = [&](platform::Dialog& target, const platform::Message& message) {
+        if (message.type == platform::MessageType::Paint) {
+            target.beginPaint();
+            target.endPaint();
+            ++paints;
+        }
+        return message.type != platform::MessageType::Command;
+    };
+    dialog->invalidate();
+    // The box waits until the dialog behind it has been painted (or gives up after two seconds).
+    bool paintedMeanwhile = false;
+    platform::setMessageBoxHandler([&](const std::string&, const std::string&) {
+        for (int i = 0; i < 200 && paints == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        paintedMeanwhile = paints > 0;
+        return platform::kMessageBoxOk;
+    });
+    EXPECT_EQ(platform::messageBox("Modal", "Box"), platform::kMessageBoxOk);
+    EXPECT_TRUE(paintedMeanwhile);
+    EXPECT_FALSE(dialog->isInvalid());
 }

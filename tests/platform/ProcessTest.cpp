@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,6 +90,27 @@ TEST_F(ProcessTest, StartsAFileFromTheCurrentDirectoryAndWaits) {
     EXPECT_EQ(platform::startFileAndWait(""), -1);
     // A bare name is never looked up in PATH: "sh" is not in this folder.
     EXPECT_EQ(platform::startFileAndWait("sh"), -1);
+}
+
+TEST_F(ProcessTest, TerminationSignalEndsTheWaitAndTheGameKeepsRunning) {
+    writeScript(folder_ + "/valtor.exe", "sleep 1; touch \"$(dirname \"$0\")/finished\"");
+    ASSERT_EQ(chdir(folder_.c_str()), 0);
+    for (int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        std::filesystem::remove(folder_ + "/finished");
+        std::thread sender([signal] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            kill(getpid(), signal);  // to the process: any of its threads may take it
+        });
+        auto start = std::chrono::steady_clock::now();
+        int result = platform::startFileAndWait("valtor.exe");
+        auto waited = std::chrono::steady_clock::now() - start;
+        sender.join();
+        EXPECT_EQ(result, platform::kWaitInterrupted);
+        EXPECT_LT(waited, std::chrono::milliseconds(800));
+        EXPECT_FALSE(std::filesystem::exists(folder_ + "/finished"));
+        EXPECT_TRUE(waitForFile(folder_ + "/finished"));  // the game was left running
+    }
 }
 
 TEST_F(ProcessTest, CommandLinesStartWithoutShellOrWaiting) {

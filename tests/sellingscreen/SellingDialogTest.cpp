@@ -2,6 +2,8 @@
 // painting. Closing and destruction are covered by the runs of the whole program.
 #include <gtest/gtest.h>
 
+#include "platform/UiScale.h"
+
 #include <memory>
 #include <utility>
 #include <vector>
@@ -157,4 +159,30 @@ TEST_F(SellingDialogTest, PaintsTheBackgroundAndOnlyTheLitButtonUnderThePointer)
     platform::postMouseMove(*dialog, 20, 20);
     pump(dialog);
     EXPECT_EQ(pixel(*dialog, 373, 446), 0x203040u);
+}
+
+TEST(SellingScale, EveryButtonCornerMapsBackAtScalesOneToThree) {
+    for (int scale : {1, 2, 3}) {
+        SCOPED_TRACE(scale);
+        for (const platform::FocusArea& area : selling::buttonAreas()) {
+            const platform::Rect& r = area.rect;
+            int button =
+                area.role == platform::AreaRole::Primary ? selling::kBuyButton : selling::kCloseButton;
+            auto at = [&](int px, int py) {
+                return selling::buttonAt(static_cast<uint32_t>(platform::windowToClient(px, scale)),
+                                         static_cast<uint32_t>(platform::windowToClient(py, scale)));
+            };
+            int left = r.x * scale;
+            int top = r.y * scale;
+            int right = (r.x + r.width) * scale - 1;
+            int bottom = (r.y + r.height) * scale - 1;
+            for (auto [px, py] : {std::pair{left, top}, {right, top}, {left, bottom}, {right, bottom}}) {
+                EXPECT_EQ(at(px, py), button) << px << "," << py;
+            }
+            EXPECT_NE(at(left - 1, top), button);
+            EXPECT_NE(at(right + 1, bottom), button);
+            EXPECT_NE(at(left, top - 1), button);
+            EXPECT_NE(at(right, bottom + 1), button);
+        }
+    }
 }

@@ -205,3 +205,69 @@ TEST_F(SellingMainTest, WithoutArchivesTheScreenStillReactsAndEndsQuietly) {
     EXPECT_TRUE(shell.started.empty());
     EXPECT_TRUE(boxes.empty());
 }
+
+TEST_F(SellingMainTest, KeyboardReachesTheButtonsWhichLightWithTheFocus) {
+    copyGameArchives();
+    bool litWithFocus = false;
+    int result = run({
+        {0, [](platform::Dialog& dialog) { platform::postKeyPress(dialog, platform::Key::Tab); }},
+        {2,
+         [&](platform::Dialog& dialog) {
+             EXPECT_EQ(dialog.focusedArea(), 0);
+             EXPECT_EQ(selling::hoverButton, selling::kBuyButton);
+             // The lit picture is shown, as under the pointer, with the ring around the button.
+             litWithFocus = pixel(dialog, 234 + 20, 418 + 40) ==
+                            (selling::buyButtonBitmap->pictureRow(40)[20] & 0xFFFFFF);
+             EXPECT_EQ(pixel(dialog, 229, 444), platform::kHighlightColour);
+             platform::postKeyPress(dialog, platform::Key::Tab);
+         }},
+        {4,
+         [&](platform::Dialog& dialog) {
+             EXPECT_EQ(selling::hoverButton, selling::kCloseButton);
+             platform::postKeyPress(dialog, platform::Key::Tab);  // round to the buy button again
+             platform::postKeyPress(dialog, platform::Key::Return);
+         }},
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(litWithFocus);
+    EXPECT_EQ(selling::sellingChoice, 1);
+    EXPECT_EQ(shell.started, std::vector<std::string>{"browser https://shop.example.com/valtor"});
+
+    // The close button with Space, and the controller's Back: nothing read, nothing started.
+    shell.started.clear();
+    EXPECT_EQ(run({{0,
+                    [](platform::Dialog& dialog) {
+                        platform::postKeyPress(dialog, platform::Key::Tab, platform::kModifierShift);
+                        platform::postKeyPress(dialog, platform::Key::Space);
+                    }}}),
+              0);
+    EXPECT_EQ(selling::sellingChoice, 0);
+    EXPECT_TRUE(openedFiles().empty());
+    int pad = -1;
+    EXPECT_EQ(run({{0, [&](platform::Dialog&) { pad = platform::attachVirtualController(); }},
+                   {2,
+                    [&](platform::Dialog&) {
+                        platform::setControllerButton(pad, platform::ControllerButton::Back, true);
+                    }}}),
+              0);
+    platform::detachVirtualController(pad);
+    EXPECT_EQ(selling::sellingChoice, 0);
+    EXPECT_TRUE(shell.started.empty());
+}
+
+TEST_F(SellingMainTest, ControllerStartBuysAndATapOnTheBuyButtonBuys) {
+    copyGameArchives();
+    int pad = -1;
+    EXPECT_EQ(run({{0, [&](platform::Dialog&) { pad = platform::attachVirtualController(); }},
+                   {2,
+                    [&](platform::Dialog&) {
+                        platform::setControllerButton(pad, platform::ControllerButton::Start, true);
+                    }}}),
+              0);
+    platform::detachVirtualController(pad);
+    EXPECT_EQ(selling::sellingChoice, 1);
+    EXPECT_EQ(run({{0, [](platform::Dialog& dialog) { platform::postTap(dialog, 360, 493); }}}), 0);
+    EXPECT_EQ(selling::sellingChoice, 1);
+    EXPECT_EQ(shell.started, (std::vector<std::string>{"browser https://shop.example.com/valtor",
+                                                       "browser https://shop.example.com/valtor"}));
+}

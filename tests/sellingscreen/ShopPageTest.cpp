@@ -23,12 +23,28 @@ TEST(OpenUrlInBrowser, CommandLineIsTheOpenCommandASpaceAndTheAddressUnchanged) 
     EXPECT_TRUE(selling::openUrlInBrowser("https://x.example/\"; rm -rf ~; \"%1"));
     EXPECT_EQ(shell.started, (Lines{"browser https://shop.example.com/valtor?a=1&b=2",
                                     "browser https://x.example/\"; rm -rf ~; \"%1"}));
+}
 
-    // A placeholder in the command stays as it is, followed by the space and the address.
+TEST(OpenUrlInBrowser, PutsTheAddressInPlaceOfThePlaceholder) {
+    RecordingShell shell("\"C:\\Program Files\\Web\\browser.exe\" -nohome \"%1\"");
+    EXPECT_TRUE(selling::openUrlInBrowser("https://shop.example.com/?q=%1"));
+    EXPECT_TRUE(selling::openUrlInBrowser("https://shop.example.com/a b"));  // quoted by the command
+    // Every placeholder is filled, also one inside a longer argument.
+    shell.htmlCommand = "browser --url=%1 --log=%1.log";
+    EXPECT_TRUE(selling::openUrlInBrowser("https://x.example/"));
+    EXPECT_EQ(shell.started,
+              (Lines{"\"C:\\Program Files\\Web\\browser.exe\" -nohome \"https://shop.example.com/?q=%1\"",
+                     "\"C:\\Program Files\\Web\\browser.exe\" -nohome \"https://shop.example.com/a b\"",
+                     "browser --url=https://x.example/ --log=https://x.example/.log"}));
+
+    // An address that would leave the placeholder's argument is refused: a quote that closes the
+    // command's quotes, or a space where the placeholder is not quoted.
     shell.started.clear();
-    shell.htmlCommand = "\"/opt/web browser/run\" -nohome \"%1\"";
-    EXPECT_TRUE(selling::openUrlInBrowser("https://shop.example.com/"));
-    EXPECT_EQ(shell.started, (Lines{"\"/opt/web browser/run\" -nohome \"%1\" https://shop.example.com/"}));
+    shell.htmlCommand = "browser \"%1\"";
+    EXPECT_FALSE(selling::openUrlInBrowser("https://x.example/\" --exec \"/bin/sh"));
+    shell.htmlCommand = "browser %1";
+    EXPECT_FALSE(selling::openUrlInBrowser("https://x.example/ --exec=/bin/sh"));
+    EXPECT_TRUE(shell.started.empty());
 }
 
 TEST(OpenUrlInBrowser, StartsNothingWithoutAUsableCommandOrAddress) {
@@ -61,9 +77,18 @@ TEST(OpenUrlInBrowser, RefusesACommandLineThatDoesNotFitRatherThanCuttingIt) {
     EXPECT_FALSE(selling::openUrlInBrowser("x"));
     shell.htmlCommand = std::string(selling::kCommandLineBufferSize + 10, 'c');
     EXPECT_FALSE(selling::openUrlInBrowser("x"));
+    shell.htmlCommand = std::string(selling::kCommandLineBufferSize - 1, 'c');
+    EXPECT_FALSE(selling::openUrlInBrowser("x"));
     shell.htmlCommand = std::string(selling::kCommandLineBufferSize - 3, 'c');
     EXPECT_TRUE(selling::openUrlInBrowser("x"));
     EXPECT_EQ(shell.started.size(), 2u);
+
+    // With a placeholder the address takes its place: the line is as long as the filled command.
+    shell.htmlCommand = std::string(selling::kCommandLineBufferSize - 4, 'c') + " %1";
+    EXPECT_FALSE(selling::openUrlInBrowser("xyz"));
+    EXPECT_TRUE(selling::openUrlInBrowser("xy"));
+    ASSERT_EQ(shell.started.size(), 3u);
+    EXPECT_EQ(shell.started[2].size(), selling::kCommandLineBufferSize - 1);
 }
 
 namespace {
