@@ -10,6 +10,10 @@ for tool in xvfb-run openbox xdotool cpack tar readelf; do
     command -v "$tool" >/dev/null 2>&1 || { echo "$tool is missing: skipped"; exit 77; }
 done
 [ -x "$build/game/launcher" ] || { echo "$build/game/launcher is missing"; exit 1; }
+if grep -q '^MT_SANITIZE:BOOL=ON' "$build/CMakeCache.txt"; then
+    echo "a sanitizer build: release archives are made from the default build; skipped"
+    exit 77
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
