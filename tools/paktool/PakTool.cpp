@@ -239,6 +239,15 @@ class Tool {
 
   private:
     bool openArchive(const std::string& path, ArchiveView& view);
+    // Every file below the given paths, named relative to base, without the excluded names and the archive.
+    bool collectFiles(const std::vector<std::string>& paths, const std::string& base,
+                      const std::string& archivePath, const std::vector<std::string>& excluded,
+                      std::map<std::string, fs::path>& files);
+    // The members that the names select, minus the excluded ones, each once; false when a name selects
+    // nothing or a listed member is missing (each said on err).
+    bool chooseMembers(ArchiveView& view, const std::string& archivePath,
+                       const std::vector<std::string>& wanted, const std::vector<std::string>& excluded,
+                       std::vector<std::pair<const mt::file::PackEntry*, std::string>>& chosen);
     bool extractMember(ArchiveView& view, const mt::file::PackEntry& entry, const std::string& name,
                        const std::string& target, const std::string& archivePath);
     void listLong(const ArchiveView& view);
@@ -281,34 +290,36 @@ bool Tool::openArchive(const std::string& path, ArchiveView& view) {
     return true;
 }
 
-int Tool::create(const toolsupport::CommandLine& line) {
-    const std::string base = line.value("--base", ".");
-    int level = 9;
-    if (line.has("--level")) {
-        const std::string text = line.value("--level");
-        if (text.size() != 1 || text[0] < '0' || text[0] > '9')
-            return usageError("--level needs a number from 0 to 9, not '" + text + "'");
-        level = text[0] - '0';
-    }
-    const std::vector<std::string> stored = line.values("--store");
-    const std::vector<std::string> excluded = line.values("--exclude");
-    const bool verbose = line.has("--verbose");
-    const bool quiet = line.has("--quiet");
-    std::vector<std::string> paths = line.operands;
-    if (paths.empty())
-        return usageError("create needs an archive and at least one path");
-    std::string archivePath = paths.front();
-    paths.erase(paths.begin());
-    if (paths.empty())
-        return usageError("create needs at least one path to pack");
-    auto matchesAny = [](const std::vector<std::string>& patterns, const std::string& name) {
-        return std::any_of(patterns.begin(), patterns.end(),
-                           [&](const std::string& pattern) { return selectsMember(pattern, name); });
-    };
+bool matchesAny(const std::vector<std::string>& patterns, const std::string& name) {
+    return std::any_of(patterns.begin(), patterns.end(),
+                       [&](const std::string& pattern) { return selectsMember(pattern, name); });
+}
 
+// Names are found without regard to ASCII case, so two that differ only in case cannot both be members.
+// Returns the message for the first such pair, or "".
+std::string caseClash(const std::map<std::string, fs::path>& files) {
+    std::map<std::string, std::string> folded;
+    for (const auto& [name, file] : files) {
+        std::string key = name;
+        std::transform(key.begin(), key.end(), key.begin(),
+                       [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+        auto [other, added] = folded.emplace(key, name);
+        if (!added)
+            return "'" + other->second + "' and '" + name +
+                   "' differ only in case; member names match without regard to case, so an archive can hold "
+                   "only one of them";
+    }
+    return "";
+}
+
+bool Tool::collectFiles(const std::vector<std::string>& paths, const std::string& base,
+                        const std::string& archivePath, const std::vector<std::string>& excluded,
+                        std::map<std::string, fs::path>& files) {
     std::error_code error;
-    if (!fs::is_directory(base, error))
-        return fail("base '" + base + "' is not a directory");
+    if (!fs::is_directory(base, error)) {
+        fail("base '" + base + "' is not a directory");
+        return false;
+    }
     fs::path baseDirectory = fs::absolute(base, error).lexically_normal();
     // The archive as a file, whatever the spelling of its path: an input that is the same file is refused
     // when named, and passed over when met in a directory.
@@ -319,9 +330,6 @@ int Tool::create(const toolsupport::CommandLine& line) {
         return archiveExists && platform::hostFileIdentity(pathName(file).c_str(), identity) &&
                identity == archiveFile;
     };
-
-    // Every file below the given paths, each once, in name order.
-    std::map<std::string, fs::path> files;
     for (const std::string& given : paths) {
         fs::path path = fs::absolute(given, error).lexically_normal();
         std::vector<fs::path> found;
@@ -331,14 +339,19 @@ int Tool::create(const toolsupport::CommandLine& line) {
                 if (it->is_regular_file(error))
                     found.push_back(it->path().lexically_normal());
             }
-            if (error)
-                return fail("cannot read directory '" + given + "': " + error.message());
+            if (error) {
+                fail("cannot read directory '" + given + "': " + error.message());
+                return false;
+            }
         } else if (fs::is_regular_file(path, error)) {
-            if (isArchive(path))
-                return fail("'" + given + "' is the archive '" + archivePath + "' itself");
+            if (isArchive(path)) {
+                fail("'" + given + "' is the archive '" + archivePath + "' itself");
+                return false;
+            }
             found.push_back(path);
         } else {
-            return fail("'" + given + "' is not a file or directory");
+            fail("'" + given + "' is not a file or directory");
+            return false;
         }
         for (const fs::path& file : found) {
             if (isArchive(file))
@@ -346,30 +359,46 @@ int Tool::create(const toolsupport::CommandLine& line) {
             fs::path relative = file.lexically_relative(baseDirectory);
             std::string name = pathName(relative);
             if (relative.empty() || name == ".." || name.rfind("../", 0) == 0) {
-                return fail("'" + pathName(file) + "' is outside the base directory '" + base + "'");
+                fail("'" + pathName(file) + "' is outside the base directory '" + base + "'");
+                return false;
             }
             if (!matchesAny(excluded, name))
                 files.emplace(name, file);
         }
     }
-    // Names are found without regard to ASCII case, so two that differ only in case cannot both be members.
-    std::map<std::string, std::string> folded;
-    for (const auto& [name, file] : files) {
-        std::string key = name;
-        std::transform(key.begin(), key.end(), key.begin(),
-                       [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-        auto [other, added] = folded.emplace(key, name);
-        if (!added)
-            return fail("'" + other->second + "' and '" + name +
-                        "' differ only in case; member names match without regard to case, so an archive can "
-                        "hold only one of them");
+    return true;
+}
+
+int Tool::create(const toolsupport::CommandLine& line) {
+    int level = 9;
+    if (line.has("--level")) {
+        const std::string text = line.value("--level");
+        if (text.size() != 1 || text[0] < '0' || text[0] > '9')
+            return usageError("--level needs a number from 0 to 9, not '" + text + "'");
+        level = text[0] - '0';
     }
+    const std::vector<std::string> stored = line.values("--store");
+    const bool quiet = line.has("--quiet");
+    std::vector<std::string> paths = line.operands;
+    if (paths.empty())
+        return usageError("create needs an archive and at least one path");
+    std::string archivePath = paths.front();
+    paths.erase(paths.begin());
+    if (paths.empty())
+        return usageError("create needs at least one path to pack");
+
+    // Every file below the given paths, each once, in name order.
+    std::map<std::string, fs::path> files;
+    if (!collectFiles(paths, line.value("--base", "."), archivePath, line.values("--exclude"), files))
+        return EXIT_FAILED;
+    if (const std::string clash = caseClash(files); !clash.empty())
+        return fail(clash);
 
     mt::file::PackWriter writer(level > 0, level);
     for (const auto& [name, file] : files) {
         if (!writer.addFile(name.c_str(), pathName(file).c_str(), !matchesAny(stored, name)))
             return fail(writer.getError());
-        if (verbose)
+        if (line.has("--verbose"))
             std::fprintf(out, "%s\n", name.c_str());
     }
     progress = std::make_unique<toolsupport::ProgressLine>(err, "paktool: create", quiet);
@@ -508,6 +537,54 @@ bool Tool::extractMember(ArchiveView& view, const mt::file::PackEntry& entry, co
     return true;
 }
 
+bool Tool::chooseMembers(ArchiveView& view, const std::string& archivePath,
+                         const std::vector<std::string>& wanted, const std::vector<std::string>& excluded,
+                         std::vector<std::pair<const mt::file::PackEntry*, std::string>>& chosen) {
+    bool complete = true;
+    std::set<uint32_t> taken;
+    // Takes a member by name and lookup hash (its plain hash failing that); false when there is none.
+    auto choose = [&](const std::string& name, uint32_t hash) {
+        const mt::file::PackEntry* entry = view.archive.findEntry(hash);
+        if (!entry)
+            entry = view.archive.findEntry(hash = mt::file::packNameHash(name.c_str()));
+        if (!entry || hash == view.listHash || !taken.insert(hash).second)
+            return entry != nullptr;
+        if (!matchesAny(excluded, name))
+            chosen.emplace_back(entry, name);
+        return true;
+    };
+    if (wanted.empty()) {
+        for (const std::string& name : view.listed) {
+            if (!choose(name, mt::file::packLookupHash(name.c_str()))) {
+                complete = false;
+                fail("listed member '" + name + "' is missing from '" + archivePath + "'");
+            }
+        }
+        if (view.listed.empty()) {
+            fail("'" + archivePath + "' lists no members; name the members to extract");
+            return false;
+        }
+    }
+    for (const std::string& pattern : wanted) {
+        bool found = false;
+        for (const std::string& name : view.listed) {
+            if (selectsMember(pattern, name))
+                found = choose(name, mt::file::packLookupHash(name.c_str())) || found;
+        }
+        // A name the list does not hold (or an archive without a list) is looked up by its hash.
+        if (!found && !hasWildcard(pattern)) {
+            const uint32_t hash = mt::file::packLookupHash(pattern.c_str());
+            auto listedName = view.names.find(hash);
+            found = choose(listedName != view.names.end() ? listedName->second : pattern, hash);
+        }
+        if (!found) {
+            complete = false;
+            fail("no member '" + pattern + "' in '" + archivePath + "'");
+        }
+    }
+    return complete;
+}
+
 int Tool::extract(const toolsupport::CommandLine& line) {
     if (line.operands.empty())
         return usageError("extract needs an archive");
@@ -516,7 +593,6 @@ int Tool::extract(const toolsupport::CommandLine& line) {
     const std::string archivePath = line.operands[0];
     const std::string directory = line.value("--to", ".");
     const std::string outputFile = line.value("--output");
-    const std::vector<std::string> excluded = line.values("--exclude");
     const bool verbose = line.has("--verbose");
     const std::vector<std::string> wanted(line.operands.begin() + 1, line.operands.end());
     if (line.has("--output") && wanted.empty())
@@ -538,43 +614,10 @@ int Tool::extract(const toolsupport::CommandLine& line) {
 
     // The members chosen, each once, in list order, under their stored names.
     std::vector<std::pair<const mt::file::PackEntry*, std::string>> chosen;
-    std::set<uint32_t> taken;
-    auto choose = [&](const std::string& name, uint32_t hash) {
-        const mt::file::PackEntry* entry = view.archive.findEntry(hash);
-        if (!entry)
-            entry = view.archive.findEntry(hash = mt::file::packNameHash(name.c_str()));
-        if (!entry || hash == view.listHash || !taken.insert(hash).second)
-            return entry != nullptr;
-        for (const std::string& pattern : excluded) {
-            if (selectsMember(pattern, name))
-                return true;
-        }
-        chosen.emplace_back(entry, name);
-        return true;
-    };
-    if (wanted.empty()) {
-        for (const std::string& name : view.listed) {
-            if (!choose(name, mt::file::packLookupHash(name.c_str())))
-                result = fail("listed member '" + name + "' is missing from '" + archivePath + "'");
-        }
-        if (view.listed.empty())
-            return fail("'" + archivePath + "' lists no members; name the members to extract");
-    }
-    for (const std::string& pattern : wanted) {
-        bool found = false;
-        for (const std::string& name : view.listed) {
-            if (selectsMember(pattern, name))
-                found = choose(name, mt::file::packLookupHash(name.c_str())) || found;
-        }
-        // A name the list does not hold (or an archive without a list) is looked up by its hash.
-        if (!found && !hasWildcard(pattern)) {
-            const uint32_t hash = mt::file::packLookupHash(pattern.c_str());
-            auto listedName = view.names.find(hash);
-            found = choose(listedName != view.names.end() ? listedName->second : pattern, hash);
-        }
-        if (!found)
-            result = fail("no member '" + pattern + "' in '" + archivePath + "'");
-    }
+    if (!chooseMembers(view, archivePath, wanted, line.values("--exclude"), chosen))
+        result = EXIT_FAILED;
+    if (wanted.empty() && view.listed.empty())
+        return result;
     if (!outputFile.empty() && chosen.size() != 1) {
         if (chosen.empty())
             return EXIT_FAILED;
