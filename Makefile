@@ -52,3 +52,15 @@ format:
 
 clean:
 	@rm -rf build build-asan build-fuzz
+
+# Release packages in dist/: the game folder as valtor-frontend-<version>-linux-x86_64.tar.gz, the tools as
+# a Debian package and, for each Windows build folder that exists (build-win32/, build-win64/), its game
+# folder as a .zip.
+.PHONY: dist
+dist: build
+	@cd $(BUILD_DIR) && cpack -B $(CURDIR)/dist
+	@for dir in build-win32 build-win64; do \
+	  if [ -d $$dir ]; then cmake --build $$dir -j $(JOBS) && (cd $$dir && cpack -B $(CURDIR)/dist) || exit 1; fi; \
+	done
+	@rm -rf dist/_CPack_Packages
+	@ls -l dist

@@ -16,6 +16,8 @@ packages=(
   libbenchmark-dev libphysfs-dev libpugixml-dev
   # fuzzing (libFuzzer and the sanitizer runtimes)
   clang libclang-rt-14-dev
+  # release packages: the Debian package's checker (the packaging tests run it)
+  lintian
 )
 
 missing=()

@@ -55,9 +55,12 @@ File* PackStorage::openArchiveFile() {
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    File* file = owner ? owner->openArchiveFile(path) : openNativeFile(path, OPEN_READ, nullptr);
-    storagesBeingOpened.pop_back();
-    return file;
+    // Popped however the open ends, an exception included: a stale entry would refuse a later storage that
+    // happens to get the same address.
+    struct Popper {
+        ~Popper() { storagesBeingOpened.pop_back(); }
+    } popper;
+    return owner ? owner->openArchiveFile(path) : openNativeFile(path, OPEN_READ, nullptr);
 }
 
 PackReader* PackStorage::readerOfThisThread() {

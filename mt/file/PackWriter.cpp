@@ -104,7 +104,7 @@ bool PackWriter::addMember(const String& name, const void* bytes, int64_t size) 
     return true;
 }
 
-bool PackWriter::addFile(const String& name, const String& hostPath) {
+bool PackWriter::addFile(const String& name, const String& hostPath, bool deflate) {
     outOfMemory = false;
     bool added = false;
     try {
@@ -112,6 +112,7 @@ bool PackWriter::addFile(const String& name, const String& hostPath) {
             return false;
         added = true;
         members.back().hostPath = hostPath.cstr();
+        members.back().deflate = deflate;
     } catch (const std::bad_alloc&) {
         if (added)
             forgetLastMember();
@@ -222,11 +223,13 @@ bool PackWriter::writeArchive(const String& archivePath) {
 
     std::vector<uint8_t> bytes, packed;
     for (size_t i = 0; i < order.size(); ++i) {
+        if (progress)
+            progress(static_cast<int64_t>(i), static_cast<int64_t>(order.size()), order[i]->name.c_str());
         if (!loadMember(*order[i], bytes))
             return false;
         const std::vector<uint8_t>* stored = &bytes;
         uint8_t flags = 0;
-        if (compress && !bytes.empty()) {
+        if (compress && order[i]->deflate && !bytes.empty()) {
             uLongf packedSize = compressBound(static_cast<uLong>(bytes.size()));
             packed.resize(packedSize);
             if (compress2(packed.data(), &packedSize, bytes.data(), static_cast<uLong>(bytes.size()),
@@ -259,6 +262,8 @@ bool PackWriter::writeArchive(const String& archivePath) {
         error = "cannot write '" + outPath + "'";
         return false;
     }
+    if (progress)
+        progress(static_cast<int64_t>(order.size()), static_cast<int64_t>(order.size()), "");
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -21,8 +22,13 @@ class PackWriter {
     // hash another member already has. A member is stored under the hash its name is looked up by, so a
     // name that starts with '.' loses its first two characters to the hash, as on lookup.
     bool addMember(const String& name, const void* bytes, int64_t size);
-    // Adds a member whose bytes are read from a host file when the archive is written.
-    bool addFile(const String& name, const String& hostPath);
+    // Adds a member whose bytes are read from a host file when the archive is written; with deflate false it
+    // is stored plainly without trying compression (for files that are compressed already).
+    bool addFile(const String& name, const String& hostPath, bool deflate = true);
+    // Told before each member is written (done members of total, the member's name) and once at the end.
+    void setProgress(std::function<void(int64_t done, int64_t total, const String& name)> callback) {
+        progress = std::move(callback);
+    }
     // Writes the archive into a new file beside archivePath and renames it over archivePath when complete;
     // false with the reason in getError. A failed write leaves an existing archive as it was. A member read
     // from the archive file itself (by any path that leads to the same file) is refused.
@@ -37,6 +43,7 @@ class PackWriter {
         uint32_t hash = 0;
         std::string hostPath;  // empty: the bytes below
         std::vector<uint8_t> bytes;
+        bool deflate = true;
     };
 
     bool accept(const String& name);
@@ -57,6 +64,7 @@ class PackWriter {
     std::string error;
     // The last operation ran out of memory (error could not be written then).
     bool outOfMemory = false;
+    std::function<void(int64_t, int64_t, const String&)> progress;
 };
 
 }  // namespace mt::file

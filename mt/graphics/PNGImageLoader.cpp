@@ -49,6 +49,13 @@ void readFromStream(png_structp png, png_bytep data, size_t length) {
         png_error(png, "Read error: unexpected end of data");
 }
 
+// libpng's error and warning handlers: silent. A damaged picture is reported by the loader's null result;
+// libpng's own handlers would print a line of their own on standard error.
+[[noreturn]] void quietError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+void quietWarning(png_structp, png_const_charp) {}
+
 // Reads the header and requests the transformations that turn every picture into 8-bit RGB or RGBA rows.
 // False when libpng reported an error.
 [[gnu::noinline]] bool readHeader(PngDecode* d) {
@@ -151,7 +158,7 @@ Texture* PNGImageLoader::decode(Texture* target, InputStream* in, bool readPixel
         return nullptr;
     PngDecode d;
     d.in = in;
-    d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
     if (!d.png)
         return nullptr;
     d.info = png_create_info_struct(d.png);

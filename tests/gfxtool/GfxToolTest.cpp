@@ -112,7 +112,7 @@ TEST_F(GfxToolTest, InfoAndErrors) {
               gfxtool::EXIT_OK);
     Result info = runTool({"info", path("t.gfx")});
     EXPECT_EQ(info.code, gfxtool::EXIT_OK);
-    EXPECT_NE(info.out.find("3 (RGB 565)"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("3 (RGB_565)"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("1 (PACKED PLAIN)"), std::string::npos);
     EXPECT_NE(info.out.find("frame 2:"), std::string::npos);
     EXPECT_NE(info.out.find("loads:          yes"), std::string::npos);

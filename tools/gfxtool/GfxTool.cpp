@@ -21,6 +21,9 @@
 #include "mt/graphics/TexturePacker.h"
 #include "mt/stream/CachedInputStream.h"
 #include "mt/stream/FileInputStream.h"
+#include "tools/common/CommandLine.h"
+#include "tools/common/ProgressLine.h"
+#include "tools/gfxtool/PixelFormatNames.h"
 
 using namespace mt::graphics;
 
@@ -29,20 +32,56 @@ namespace gfxtool {
 namespace {
 
 const char* const USAGE =
-    "Usage: gfxtool COMMAND ARGUMENTS\n"
+    "Usage: gfxtool COMMAND ARGUMENTS [OPTIONS]\n"
     "\n"
     "Commands:\n"
-    "  topng FILE.gfx OUT.png [--frame N]\n"
-    "      Writes the texture file's frames as an RGBA picture, one below the other (only frame N with\n"
-    "      --frame). Colour-indexed pixels are written as they are stored.\n"
-    "  frompng IN.png OUT.gfx --storage raw|plain|alpha --format F [--frames N] [--dither]\n"
-    "      Makes a texture file from a picture. F is a pixel format code or name: 2 (argb8888), 3 (rgb565)\n"
-    "      or 4 (argb4444) for any storage, and for raw storage also 1, 6-10, 15 and 26. With --frames the\n"
-    "      picture is a column of N frames of equal height. raw keeps every pixel; plain packs runs of\n"
-    "      visible pixels; alpha packs partly transparent and opaque pixels in separate runs. --dither\n"
-    "      carries the rounding error of raw conversions on to the next pixel.\n"
+    "  topng FILE.gfx OUT.png [--frame N] [-q]\n"
+    "      Writes the texture file's frames as an RGBA picture, one below the other, or only frame N.\n"
+    "      Colour-indexed pixels are written as they are stored.\n"
+    "  frompng IN.png OUT.gfx --storage MODE --format F [--frames N] [--dither] [-q]\n"
+    "      Makes a texture file from a picture.\n"
     "  info FILE.gfx\n"
-    "      Shows the header, the frame sizes and whether the file loads.\n";
+    "      Shows the header (the pixel format by code and name), the frame sizes and whether the file\n"
+    "      loads.\n"
+    "  -h, --help\n"
+    "      Shows this text.\n"
+    "  --version\n"
+    "      Shows the version.\n"
+    "\n"
+    "Options (each command takes only its own):\n"
+    "  --frame N          topng: only frame N. Frames count from 0: the first frame is 0.\n"
+    "  --storage MODE     frompng: raw keeps every pixel; plain packs runs of visible pixels (fully\n"
+    "                     transparent pixels cost nothing); alpha packs partly transparent and opaque\n"
+    "                     pixels in runs of their own.\n"
+    "  --format F         frompng: the pixel format, by code or by name (below).\n"
+    "  --frames N         frompng: the picture is a column of N frames of equal height (1 to 32767).\n"
+    "  --dither           frompng: carries the rounding error of raw conversions on to the next pixel.\n"
+    "  -q, --quiet        topng, frompng: no progress line and no summary line.\n"
+    "\n"
+    "Pixel formats (--format takes the code or the name, in any case, with or without '_'):\n"
+    "   1 RGB_888      2 ARGB_8888    3 RGB_565      4 ARGB_4444    5 PAL_8        6 ARGB_1555\n"
+    "   7 ABGR_8888    8 BGR_888      9 BGR_565     10 ABGR_4444   11 PAL_4       12 DXT1\n"
+    "  13 DXT3        14 DXT5        15 ABGR_1555   16 PAL_2       17 PAL_5A3     26 A_8\n"
+    "  Codes 18 to 25 have no pixel layout. Every storage takes 2, 3 and 4; raw storage also takes 1,\n"
+    "  6 to 10, 15 and 26. The others are read from texture files but not made from pictures.\n"
+    "\n"
+    "A progress line is shown on standard error while frompng and topng work, when it is a terminal.\n"
+    "\n"
+    "Exit status: 0 success; 1 a file cannot be read or written, or a picture or texture file is damaged;\n"
+    "2 a wrong command line (unknown command or option, an option of another command, a missing or\n"
+    "wrong value).\n";
+
+// The options of each command; any other option is an error that names the command it belongs to.
+const std::vector<toolsupport::CommandSpec> kCommands = {
+    {"topng", {{"--frame", nullptr, "N"}, {"--quiet", "-q", nullptr}}},
+    {"frompng",
+     {{"--storage", nullptr, "MODE"},
+      {"--format", nullptr, "F"},
+      {"--frames", nullptr, "N"},
+      {"--dither", nullptr, nullptr},
+      {"--quiet", "-q", nullptr}}},
+    {"info", {}},
+};
 
 struct Options {
     std::vector<std::string> positional;
@@ -51,6 +90,7 @@ struct Options {
     int frames = 1;
     int frame = -1;
     bool dither = false;
+    bool quiet = false;
 };
 
 bool parseInt(const std::string& text, int& value) {
@@ -63,17 +103,6 @@ bool parseInt(const std::string& text, int& value) {
         return false;
     value = static_cast<int>(parsed);
     return true;
-}
-
-int parseFormat(const std::string& text) {
-    if (text == "argb8888" || text == "8888")
-        return ARGB_8888;
-    if (text == "rgb565" || text == "565")
-        return RGB_565;
-    if (text == "argb4444" || text == "4444")
-        return ARGB_4444;
-    int code = 0;
-    return parseInt(text, code) ? code : 0;
 }
 
 // Registers a file manager for the library's loaders and writers while the tool runs.
@@ -137,6 +166,8 @@ class Tool {
     Tool(FILE* out, FILE* err) : out(out), err(err) {}
 
     int fail(const std::string& message) {
+        if (progress)
+            progress->finish();
         std::fprintf(err, "gfxtool: %s\n", message.c_str());
         return EXIT_FAILED;
     }
@@ -156,6 +187,8 @@ class Tool {
 
     FILE* out;
     FILE* err;
+    // The progress line of the command at work, cleared before any message.
+    std::unique_ptr<toolsupport::ProgressLine> progress;
 };
 
 Texture* Tool::loadFile(const std::string& path, GfxHeader& header) {
@@ -233,8 +266,8 @@ int Tool::toPng(const Options& options) {
         return EXIT_FAILED;
     const int frames = texture.texture->getFrameCount();
     if (options.frame >= frames)
-        return fail("the file has " + std::to_string(frames) + " frame(s); there is no frame " +
-                    std::to_string(options.frame));
+        return fail("the file has " + std::to_string(frames) + " frame(s), 0 to " +
+                    std::to_string(frames - 1) + "; there is no frame " + std::to_string(options.frame));
     const int first = options.frame >= 0 ? options.frame : 0;
     const int count = options.frame >= 0 ? 1 : frames;
     const Size size = texture.texture->getSize();
@@ -243,17 +276,25 @@ int Tool::toPng(const Options& options) {
         return fail("the picture would be too large");
     std::vector<uint8_t> rgba(static_cast<size_t>(frameBytes * count));
     bool complete = true;
-    for (int i = 0; i < count; ++i)
+    // One step per frame, and the writing.
+    progress = std::make_unique<toolsupport::ProgressLine>(err, "gfxtool: topng", options.quiet);
+    for (int i = 0; i < count; ++i) {
+        progress->update(i, count + 1, "frame " + std::to_string(first + i));
         complete = frameToRgba(texture.texture, first + i, rgba.data() + frameBytes * i) && complete;
+    }
+    progress->update(count, count + 1, "writing " + options.positional[1]);
     const int height = size.height * count;
     std::vector<png_bytep> rows(static_cast<size_t>(height));
     for (int y = 0; y < height; ++y)
         rows[y] = rgba.data() + static_cast<size_t>(y) * size.width * 4;
     if (!writePngFile(options.positional[1].c_str(), size.width, height, rows.data()))
         return fail("cannot write '" + options.positional[1] + "'");
+    progress->finish();
     if (!complete)
         std::fprintf(err, "gfxtool: warning: damaged frame data; what could not be read is transparent\n");
-    std::fprintf(out, "%s: %d x %d, %d frame(s)\n", options.positional[1].c_str(), size.width, height, count);
+    if (!options.quiet)
+        std::fprintf(out, "%s: %d x %d, %d frame(s)\n", options.positional[1].c_str(), size.width, height,
+                     count);
     return EXIT_OK;
 }
 
@@ -268,11 +309,16 @@ int Tool::fromPng(const Options& options) {
     else if (options.storage == "alpha")
         storage = STORAGE_PACKED_ALPHA;
     else
-        return usageError("--storage must be raw, plain or alpha");
-    const int32_t format = parseFormat(options.format);
+        return usageError("--storage must be raw, plain or alpha, not '" + options.storage + "'");
+    const int32_t format = parsePixelFormat(options.format);
+    if (format == 0)
+        return usageError("'" + options.format + "' is not a pixel format (gfxtool --help lists them)");
     const bool packable = format == ARGB_8888 || format == RGB_565 || format == ARGB_4444;
     if (storage == STORAGE_RAW ? !(isPlainFormat(format)) : !packable)
-        return usageError("pixel format '" + options.format + "' cannot be stored " + options.storage);
+        return usageError("pixel format " + describePixelFormat(format) + " cannot be stored " +
+                          options.storage +
+                          (storage == STORAGE_RAW ? " (raw takes 1 to 4, 6 to 10, 15 and 26)"
+                                                  : " (packed storage takes 2, 3 and 4)"));
     if (options.frames < 1)
         return usageError("--frames must be at least 1");
 
@@ -280,6 +326,10 @@ int Tool::fromPng(const Options& options) {
     if (!file.isOpen())
         return fail("cannot open '" + options.positional[0] + "'");
     mt::CachedInputStream cached(&file, 4096);
+    // Steps: reading, converting, one per frame, writing.
+    const int steps = options.frames + 3;
+    progress = std::make_unique<toolsupport::ProgressLine>(err, "gfxtool: frompng", options.quiet);
+    progress->update(0, steps, "reading " + options.positional[0]);
     PNGImageLoader loader;
     loader.setMaxSide(GFX_MAX_SIDE);
     TextureRef picture(loader.load(&cached));
@@ -291,6 +341,7 @@ int Tool::fromPng(const Options& options) {
                     std::to_string(options.frames) + " frames");
     const int32_t frameHeight = size.height / options.frames;
 
+    progress->update(1, steps, "converting");
     TextureConverter converter;
     TextureRef converted(
         converter.convert(picture.texture, storage == STORAGE_RAW ? format : ARGB_8888, options.dither));
@@ -307,6 +358,7 @@ int Tool::fromPng(const Options& options) {
             offsets.push_back(static_cast<int32_t>(frameBytes * i));
     } else {
         for (int i = 0; i < options.frames; ++i) {
+            progress->update(2 + i, steps, "packing frame " + std::to_string(i));
             offsets.push_back(static_cast<int32_t>(level.size()));
             PixelRect frame;
             frame.pixels =
@@ -336,12 +388,15 @@ int Tool::fromPng(const Options& options) {
     std::copy(offsets.begin(), offsets.end(), data->createFrameTable(options.frames));
     texture.texture->setFrameCount(options.frames);
 
+    progress->update(steps - 1, steps, "writing " + options.positional[1]);
     const int written = saveTextureFile(texture.texture, options.frames, options.positional[1].c_str());
     if (written <= 0)
         return fail("cannot write '" + options.positional[1] + "'");
-    std::fprintf(out, "%s: %d x %d, %d frame(s), format %d (%s), %s, %d bytes\n",
-                 options.positional[1].c_str(), size.width, frameHeight, options.frames, format,
-                 getPixelFormatName(format), getStorageFormatName(storage), written);
+    progress->finish();
+    if (!options.quiet)
+        std::fprintf(out, "%s: %d x %d, %d frame(s), format %s, %s, %d bytes\n",
+                     options.positional[1].c_str(), size.width, frameHeight, options.frames,
+                     describePixelFormat(format).c_str(), getStorageFormatName(storage), written);
     return EXIT_OK;
 }
 
@@ -356,7 +411,7 @@ int Tool::info(const Options& options) {
     if (in.read(bytes, GFX_HEADER_SIZE) != GFX_HEADER_SIZE)
         return fail("'" + path + "' is too short for a texture file");
     const GfxHeader header = parseTextureHeader(bytes);
-    std::fprintf(out, "pixel format:   %d (%s)\n", header.format, getPixelFormatName(header.format));
+    std::fprintf(out, "pixel format:   %s\n", describePixelFormat(header.format).c_str());
     std::fprintf(out, "storage:        %d (%s)\n", header.storage, getStorageFormatName(header.storage));
     std::fprintf(out, "size:           %d x %d\n", header.width, header.height);
     std::fprintf(out, "frames:         %d\n", header.frameCount);
@@ -386,6 +441,40 @@ const char* usage() {
     return USAGE;
 }
 
+const std::vector<toolsupport::CommandSpec>& commands() {
+    return kCommands;
+}
+
+namespace {
+
+// The command line of one command into Options; "" or the reason it is wrong.
+std::string readOptions(const std::vector<std::string>& args, const toolsupport::CommandSpec& command,
+                        Options& options) {
+    toolsupport::CommandLine line;
+    std::string problem = toolsupport::parseCommandLine(args, command, kCommands, line);
+    if (!problem.empty())
+        return problem;
+    options.positional = line.operands;
+    options.storage = line.value("--storage");
+    options.format = line.value("--format");
+    options.dither = line.has("--dither");
+    options.quiet = line.has("--quiet");
+    if (line.has("--frames") &&
+        (!parseInt(line.value("--frames"), options.frames) || options.frames < 1 || options.frames > 32767))
+        return "--frames needs a count from 1 to 32767, not '" + line.value("--frames") + "'";
+    if (line.has("--frame") && (!parseInt(line.value("--frame"), options.frame) || options.frame < 0))
+        return "--frame needs a frame number (the first frame is 0), not '" + line.value("--frame") + "'";
+    if (command.command == std::string("frompng")) {
+        if (!line.has("--storage"))
+            return "frompng needs --storage MODE (raw, plain or alpha)";
+        if (!line.has("--format"))
+            return "frompng needs --format F (a pixel format code or name)";
+    }
+    return "";
+}
+
+}  // namespace
+
 int run(const std::vector<std::string>& args, FILE* out, FILE* err) {
     Tool tool(out, err);
     if (args.empty())
@@ -394,37 +483,21 @@ int run(const std::vector<std::string>& args, FILE* out, FILE* err) {
         std::fputs(USAGE, out);
         return EXIT_OK;
     }
-    Options options;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&](std::string& target) {
-            if (i + 1 >= args.size())
-                return false;
-            target = args[++i];
-            return true;
-        };
-        std::string text;
-        if (arg == "--storage") {
-            if (!value(options.storage))
-                return tool.usageError("--storage needs a value");
-        } else if (arg == "--format") {
-            if (!value(options.format))
-                return tool.usageError("--format needs a value");
-        } else if (arg == "--frames") {
-            if (!value(text) || !parseInt(text, options.frames) || options.frames < 1 ||
-                options.frames > 32767)
-                return tool.usageError("--frames needs a count from 1 to 32767");
-        } else if (arg == "--frame") {
-            if (!value(text) || !parseInt(text, options.frame) || options.frame < 0)
-                return tool.usageError("--frame needs a frame number");
-        } else if (arg == "--dither") {
-            options.dither = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return tool.usageError("unknown option '" + arg + "'");
-        } else {
-            options.positional.push_back(arg);
-        }
+    if (args[0] == "--version") {
+        std::fputs("gfxtool " VALTOR_VERSION "\n", out);
+        return EXIT_OK;
     }
+    const toolsupport::CommandSpec* command = nullptr;
+    for (const toolsupport::CommandSpec& spec : kCommands) {
+        if (args[0] == spec.command)
+            command = &spec;
+    }
+    if (!command)
+        return tool.usageError("unknown command '" + args[0] + "'");
+    Options options;
+    const std::string problem = readOptions(args, *command, options);
+    if (!problem.empty())
+        return tool.usageError(problem);
     FileSystem files;
     if (!files.ready())
         return tool.fail("cannot create the file manager");
@@ -432,9 +505,7 @@ int run(const std::vector<std::string>& args, FILE* out, FILE* err) {
         return tool.toPng(options);
     if (args[0] == "frompng")
         return tool.fromPng(options);
-    if (args[0] == "info")
-        return tool.info(options);
-    return tool.usageError("unknown command '" + args[0] + "'");
+    return tool.info(options);
 }
 
 }  // namespace gfxtool

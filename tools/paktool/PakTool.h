@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/CommandLine.h"
+
 namespace paktool {
 
 // Exit codes.
@@ -16,5 +18,8 @@ int run(const std::vector<std::string>& args, FILE* out, FILE* err);
 
 // The usage text.
 const char* usage();
+
+// Every command with the options it accepts.
+const std::vector<toolsupport::CommandSpec>& commands();
 
 }  // namespace paktool

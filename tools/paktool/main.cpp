@@ -2,9 +2,17 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/ResultStream.h"
 #include "tools/paktool/PakTool.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    return paktool::run(args, stdout, stderr);
+    FILE* out = toolsupport::takeStandardOutput();
+    const int code = paktool::run(args, out, stderr);
+    // A full disk or a closed pipe on the results is a failure too.
+    if (std::fflush(out) != 0 && code == 0) {
+        std::perror("paktool: cannot write to standard output");
+        return 1;
+    }
+    return code;
 }
