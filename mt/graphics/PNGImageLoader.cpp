@@ -128,7 +128,13 @@ Texture* makeTexture(Texture* target, const PngDecode& d, int format) {
 
 }  // namespace
 
-PNGImageLoader::PNGImageLoader() : extension("png"), signature{137, 80, 78, 71, 13, 10, 26, 10} {}
+PNGImageLoader::PNGImageLoader() : extension("png") {
+    // Without memory for these eight bytes the loader still decodes; only getSignature is empty.
+    try {
+        signature.assign({137, 80, 78, 71, 13, 10, 26, 10});
+    } catch (const std::bad_alloc&) {
+    }
+}
 
 PNGImageLoader::~PNGImageLoader() = default;
 

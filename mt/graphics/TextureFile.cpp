@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "mt/core/ServiceRegistry.h"
@@ -548,8 +549,10 @@ Texture* readTexture(InputStream& in, int format, bool adv, int scale) {
     GfxHeader header;
     if (!readHeader(in, header))
         return nullptr;
-    Texture* texture =
-        new Texture(TEXTURE_FROM_FILE, String(), Size{header.width, header.height}, format, nullptr, 0, 1);
+    Texture* texture = new (std::nothrow)
+        Texture(TEXTURE_FROM_FILE, String(), Size{header.width, header.height}, format, nullptr, 0, 1);
+    if (!texture)
+        return nullptr;
     if (!loadTextureData(in, texture, header, format, adv)) {
         texture->release(true);
         return nullptr;
@@ -558,8 +561,55 @@ Texture* readTexture(InputStream& in, int format, bool adv, int scale) {
     return rescale(header, texture, format, scale, extra);
 }
 
+namespace {
+
+TextureData* loadData(InputStream& in, Texture* texture, const GfxHeader& header, int format, bool adv);
+Texture* rescaleData(Texture* texture, int scale, int32_t extra);
+int saveFile(Texture* texture, int frameCount, const char* path);
+ColorTable* loadTable(const char* path, int format);
+
+}  // namespace
+
+// The public operations catch a container that cannot grow at this boundary: failures are return values.
 TextureData* loadTextureData(InputStream& in, Texture* texture, const GfxHeader& header, int format,
                              bool adv) {
+    try {
+        return loadData(in, texture, header, format, adv);
+    } catch (const std::bad_alloc&) {
+        if (texture)
+            texture->setData(nullptr);
+        return nullptr;
+    }
+}
+
+Texture* rescale(const GfxHeader&, Texture* texture, int, int scale, int32_t extra) {
+    try {
+        return rescaleData(texture, scale, extra);
+    } catch (const std::bad_alloc&) {
+        // Everything that can throw runs before the texture's data is replaced.
+        return texture;
+    }
+}
+
+int saveTextureFile(Texture* texture, int frameCount, const char* path) {
+    try {
+        return saveFile(texture, frameCount, path);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+ColorTable* loadColorTable(const char* path, int format) {
+    try {
+        return loadTable(path, format);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+namespace {
+
+TextureData* loadData(InputStream& in, Texture* texture, const GfxHeader& header, int format, bool adv) {
     if (!texture)
         return nullptr;
     if (header.storage < STORAGE_RAW || header.storage > STORAGE_PACKED_ALPHA) {
@@ -606,19 +656,25 @@ TextureData* loadTextureData(InputStream& in, Texture* texture, const GfxHeader&
     texture->setFormat(format);
     TextureDataSW* data;
     if (header.storage == STORAGE_RAW)
-        data = square ? static_cast<TextureDataSW*>(new TextureDataSWRawAdv(texture))
-                      : new TextureDataSWRaw(texture);
+        data = square ? static_cast<TextureDataSW*>(new (std::nothrow) TextureDataSWRawAdv(texture))
+                      : new (std::nothrow) TextureDataSWRaw(texture);
     else if (header.storage == STORAGE_PACKED_PLAIN)
-        data = new TextureDataSWPackedPlain(texture);
+        data = new (std::nothrow) TextureDataSWPackedPlain(texture);
     else
-        data = new TextureDataSWPackedAlpha(texture);
+        data = new (std::nothrow) TextureDataSWPackedAlpha(texture);
+    if (!data)
+        return nullptr;
     // Rotated data keeps its own storage code: its level 0 is a square, not a row of frames.
     if (!square)
         data->setStorageFormat(header.storage);
     const bool colorIndexed = header.colorIndexed != 0;
     data->setColorIndexed(colorIndexed);
-    std::copy(offsets.begin(), offsets.end(), data->createFrameTable(frames));
-    texture->setFrameCount(frames);
+    int32_t* frameTable = data->createFrameTable(frames);
+    if (!frameTable || !texture->setFrameCount(frames)) {
+        delete data;
+        return nullptr;
+    }
+    std::copy(offsets.begin(), offsets.end(), frameTable);
 
     const PixelFormatInfo from = makePixelFormatInfo(header.format);
     const PixelFormatInfo to = makePixelFormatInfo(format);
@@ -648,7 +704,7 @@ TextureData* loadTextureData(InputStream& in, Texture* texture, const GfxHeader&
     return data;
 }
 
-Texture* rescale(const GfxHeader&, Texture* texture, int, int scale, int32_t extra) {
+Texture* rescaleData(Texture* texture, int scale, int32_t extra) {
     if (!texture || scale == 256 || scale <= 0)
         return texture;
     TextureDataSW* data = dynamic_cast<TextureDataSW*>(texture->getData());
@@ -688,13 +744,14 @@ Texture* rescale(const GfxHeader&, Texture* texture, int, int scale, int32_t ext
     texture->setSize(Size{static_cast<int32_t>(targetWidth), static_cast<int32_t>(targetHeight)});
     TextureDataSW* fresh;
     if (storage == STORAGE_RAW)
-        fresh = new TextureDataSWRaw(texture);
+        fresh = new (std::nothrow) TextureDataSWRaw(texture);
     else if (storage == STORAGE_PACKED_PLAIN)
-        fresh = new TextureDataSWPackedPlain(texture);
+        fresh = new (std::nothrow) TextureDataSWPackedPlain(texture);
     else
-        fresh = new TextureDataSWPackedAlpha(texture);
-    void* block = pixels.empty() ? nullptr : fresh->allocateLevel0(static_cast<int>(pixels.size()));
-    if (!pixels.empty() && !block) {
+        fresh = new (std::nothrow) TextureDataSWPackedAlpha(texture);
+    void* block = !fresh || pixels.empty() ? nullptr : fresh->allocateLevel0(static_cast<int>(pixels.size()));
+    int32_t* frameTable = fresh ? fresh->createFrameTable(static_cast<int>(offsets.size())) : nullptr;
+    if (!fresh || (!pixels.empty() && !block) || (!offsets.empty() && !frameTable)) {
         delete fresh;
         texture->setSize(size);
         texture->setData(data);
@@ -705,7 +762,7 @@ Texture* rescale(const GfxHeader&, Texture* texture, int, int scale, int32_t ext
         if (storage == STORAGE_RAW)
             fresh->setLevel0(block, static_cast<int>(targetWidth));
     }
-    std::copy(offsets.begin(), offsets.end(), fresh->createFrameTable(static_cast<int>(offsets.size())));
+    std::copy(offsets.begin(), offsets.end(), frameTable);
     fresh->setStorageFormat(storage);
     fresh->setColorIndexed(data->isColorIndexed());
     fresh->setMirrored(data->isMirrored());
@@ -714,7 +771,7 @@ Texture* rescale(const GfxHeader&, Texture* texture, int, int scale, int32_t ext
     return texture;
 }
 
-int saveTextureFile(Texture* texture, int frameCount, const char* path) {
+int saveFile(Texture* texture, int frameCount, const char* path) {
     TextureDataSW* data = texture ? dynamic_cast<TextureDataSW*>(texture->getData()) : nullptr;
     file::FileManager* manager = fileManager();
     if (!data || !path || !manager)
@@ -790,7 +847,7 @@ int saveTextureFile(Texture* texture, int frameCount, const char* path) {
     return static_cast<int>(written);
 }
 
-ColorTable* loadColorTable(const char* path, int format) {
+ColorTable* loadTable(const char* path, int format) {
     file::FileManager* manager = fileManager();
     if (!manager || !path || (format != ARGB_8888 && format != RGB_565 && format != ARGB_4444))
         return nullptr;
@@ -834,5 +891,7 @@ ColorTable* loadColorTable(const char* path, int format) {
     }
     return table.release();
 }
+
+}  // namespace
 
 }  // namespace mt::graphics
