@@ -376,7 +376,70 @@ bool packedRowStarts(const uint8_t* data, size_t size, int64_t offset, int32_t w
     return true;
 }
 
-// Packed frames unpacked a row at a time, sampled to the target size and packed again. Frames must not
+// Appends one packed row sampled from the runs of a source row: target column x shows source column
+// columns[x]. The segments are those the packer writes for the sampled row (maximal runs, a final segment
+// for trailing transparent pixels), but the work follows the runs, so transparent stretches cost nothing.
+void appendSampledRow(const std::vector<PackedRun>& runs, const std::vector<int32_t>& columns,
+                      int32_t bytesPerPixel, int32_t storage, std::vector<uint8_t>& out) {
+    const int32_t targetWidth = static_cast<int32_t>(columns.size());
+    const bool alphaRuns = storage == STORAGE_PACKED_ALPHA;
+    // The target columns [first, end) of each source run (columns rise, so each run maps to one span).
+    struct Span {
+        int32_t first, end;
+        const PackedRun* run;
+    };
+    std::vector<Span> spans;
+    spans.reserve(runs.size());
+    for (const PackedRun& run : runs) {
+        const auto first = std::lower_bound(columns.begin(), columns.end(), run.column);
+        const auto end = std::lower_bound(first, columns.end(), run.column + run.count);
+        if (first != end)
+            spans.push_back({static_cast<int32_t>(first - columns.begin()),
+                             static_cast<int32_t>(end - columns.begin()), &run});
+    }
+    auto word = [&](uint32_t value) {
+        const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                                  static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+        out.insert(out.end(), bytes, bytes + 4);
+    };
+    // Appends the count word and the pixels of the contiguous spans from index i on that have the given
+    // kind (partial or not; any kind for plain storage) and start where the previous one ended.
+    size_t next = 0;
+    int32_t x = 0;
+    auto emitRun = [&](bool anyKind, bool partial) {
+        const size_t countAt = out.size();
+        word(0);
+        int32_t pixels = 0;
+        while (next < spans.size() && spans[next].first == x &&
+               (anyKind || spans[next].run->partial == partial)) {
+            const Span& span = spans[next];
+            for (int32_t t = span.first; t < span.end; ++t) {
+                const uint8_t* from =
+                    span.run->pixels + static_cast<size_t>(columns[t] - span.run->column) * bytesPerPixel;
+                out.insert(out.end(), from, from + bytesPerPixel);
+            }
+            pixels += span.end - span.first;
+            x = span.end;
+            ++next;
+        }
+        const uint32_t bytes = static_cast<uint32_t>(pixels) * static_cast<uint32_t>(bytesPerPixel);
+        for (int i = 0; i < 4; ++i)
+            out[countAt + i] = static_cast<uint8_t>(bytes >> (8 * i));
+    };
+    while (x < targetWidth) {
+        const int32_t skipTo = next < spans.size() ? spans[next].first : targetWidth;
+        word(static_cast<uint32_t>(skipTo - x) * static_cast<uint32_t>(bytesPerPixel));
+        x = skipTo;
+        if (alphaRuns) {
+            emitRun(false, true);
+            emitRun(false, false);
+        } else {
+            emitRun(true, false);
+        }
+    }
+}
+
+// Packed frames walked a row at a time, sampled to the target size and packed again. Frames must not
 // share data, so that the work stays in proportion to the data (sampling never adds runs to a row).
 bool scalePacked(TextureDataSW& data, int32_t width, int32_t height, int32_t targetWidth,
                  int32_t targetHeight, std::vector<uint8_t>& out, std::vector<int32_t>& offsets) {
@@ -408,33 +471,22 @@ bool scalePacked(TextureDataSW& data, int32_t width, int32_t height, int32_t tar
 
     const std::vector<int32_t> columns = sampleIndices(width, targetWidth);
     const std::vector<int32_t> rows = sampleIndices(height, targetHeight);
-    std::vector<uint8_t> sourceRow(static_cast<size_t>(width) * bytesPerPixel);
-    std::vector<uint8_t> sourceClasses(static_cast<size_t>(width));
-    std::vector<uint8_t> targetRow(static_cast<size_t>(targetWidth) * bytesPerPixel);
-    std::vector<uint8_t> targetClasses(static_cast<size_t>(targetWidth));
+    std::vector<PackedRun> runs;
     for (int f = 0; f < frames; ++f) {
         if (out.size() > static_cast<size_t>(INT32_MAX))
             return false;
         offsets.push_back(static_cast<int32_t>(out.size()));
-        int32_t unpacked = -1;
+        int32_t walked = -1;
         for (int32_t y = 0; y < targetHeight; ++y) {
-            if (rows[y] != unpacked) {
-                unpacked = rows[y];
-                std::fill(sourceRow.begin(), sourceRow.end(), 0);
-                std::fill(sourceClasses.begin(), sourceClasses.end(), 0);
-                const PixelRect row{sourceRow.data(), sourceClasses.data(), width, 1, width};
-                unpackFrame(pixels, size, static_cast<int64_t>(rowStarts[f][unpacked]), bytesPerPixel,
-                            storage, row);
+            if (rows[y] != walked) {
+                walked = rows[y];
+                runs.clear();
+                size_t pos = rowStarts[f][static_cast<size_t>(walked)];
+                walkPackedRow(pixels, size, pos, width, 0, static_cast<uint32_t>(bytesPerPixel),
+                              storage == STORAGE_PACKED_ALPHA ? 2 : 1,
+                              [&](const PackedRun& run) { runs.push_back(run); });
             }
-            for (int32_t x = 0; x < targetWidth; ++x) {
-                std::memcpy(targetRow.data() + static_cast<size_t>(x) * bytesPerPixel,
-                            sourceRow.data() + static_cast<size_t>(columns[x]) * bytesPerPixel,
-                            bytesPerPixel);
-                targetClasses[x] = sourceClasses[columns[x]];
-            }
-            const PixelRect target{targetRow.data(), targetClasses.data(), targetWidth, 1, targetWidth};
-            if (!packFrame(target, format, format, storage, data.isColorIndexed(), out))
-                return false;
+            appendSampledRow(runs, columns, bytesPerPixel, storage, out);
         }
     }
     return out.size() <= static_cast<size_t>(INT32_MAX);
