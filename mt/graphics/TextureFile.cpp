@@ -734,6 +734,9 @@ TextureData* loadData(InputStream& in, Texture* texture, const GfxHeader& header
     if (square) {
         loaded =
             readRawIntoSquare(in, *static_cast<TextureDataSWRawAdv*>(data), header, from, to, colorIndexed);
+        // The square holds frame 0 alone: the file's offsets of the other frames point at nothing in it.
+        for (int32_t i = 0; i < frames; ++i)
+            frameTable[i] = i == 0 ? 0 : -1;
     } else if (!packedData) {
         // The pitch of raw level 0 is the texture's width, so that its pixels can be read by width and pitch
         // like those of any raw texture.

@@ -460,6 +460,14 @@ TEST(TextureFile, RotatedDataFillsTheMiddleOfItsSquare) {
     EXPECT_EQ(pixelAt(texture, first - 1, 4), 0u);
     texture->release(true);
 
+    // The square holds frame 0 alone; the file's offsets of further frames point at nothing in it.
+    const std::vector<uint8_t> frame = words32({0xFF000001, 0xFF000002, 0xFF000003, 0xFF000004});
+    texture = readBytes(gfxFile(ARGB_8888, STORAGE_RAW, 2, 2, {frame, frame, frame}), ARGB_8888, true);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(frameTable(texture), (std::vector<int32_t>{0, -1, -1}));
+    EXPECT_EQ(texture->getFrameCount(), 3);
+    texture->release(true);
+
     // RGB 565 has no alpha to clear by; ARGB 4444 converted into the square is cleared by its own alpha.
     texture = readBytes(gfxFile(RGB_565, STORAGE_RAW, 1, 1, {words16({0x1234})}), RGB_565, true);
     ASSERT_NE(texture, nullptr);
