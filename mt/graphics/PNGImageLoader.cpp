@@ -98,7 +98,7 @@ void readFromStream(png_structp png, png_bytep data, size_t length) {
     for (png_uint_32 y = 0; y < d->height; ++y) {
         uint8_t* row = pixels + y * rowBytes;
         png_read_row(d->png, row, nullptr);
-        convertRowABGRtoARGB(row, argb + y * rowBytes, d->width, path, false);
+        convertRowABGRtoARGB(row, argb + y * rowBytes, d->width, path);
     }
     png_read_end(d->png, d->info);
     return true;
