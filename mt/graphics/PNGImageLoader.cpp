@@ -216,7 +216,8 @@ bool PNGImageLoader::decodePixels(Texture* target, Texture* texture, PngDecode* 
     auto* software = target ? nullptr : static_cast<TextureDataSW*>(data);
     const bool prepare =
         software && prepareARGB && texture->getFormat() == ABGR_8888 && d->interlace == PNG_INTERLACE_NONE;
-    uint8_t* argb = prepare ? static_cast<uint8_t*>(std::malloc(bytes)) : nullptr;
+    uint8_t* argb =
+        prepare ? static_cast<uint8_t*>(TextureDataSW::allocatePixelBlock(bytes, false)) : nullptr;
     if (argb) {
         if (!readImageConverting(d, pixels, argb)) {
             std::free(argb);
