@@ -46,6 +46,13 @@ def main():
                              chunk(b"tRNS", b"\x00\x01\x00\x02\x00\x03")),
         "interlaced.png": png(9, 9, 8, 2, [bytes(range(y, y + 27)) for y in range(9)], interlace=1),
     }
+    # Pictures of the sizes that matter: sides far beyond the data (a few bytes declaring 16384 x 16384, a
+    # 4096 x 4096 picture cut after two rows) and a large sound picture that compresses to a few KB.
+    seeds["hostile_declares_16384.png"] = png(16384, 16384, 8, 6, [bytes(16384 * 4)])[:-12]
+    cut = png(4096, 4096, 8, 6, [bytes(4096 * 4)] * 2)
+    seeds["hostile_cut_4096.png"] = cut[:len(cut) - 12]
+    seeds["large_2048x1024.png"] = png(2048, 1024, 8, 6,
+                                       [bytes((x * 7 + y) & 0xFF for x in range(2048 * 4)) for y in range(1024)])
     for name, data in seeds.items():
         with open(os.path.join(OUT, name), "wb") as f:
             f.write(data)

@@ -32,3 +32,16 @@ PY
 "$tool" frompng "$work/picture.png" "$out/alpha_argb4444_2frames.gfx" --storage alpha --format 4 --frames 2 >/dev/null
 "$tool" frompng "$work/picture.png" "$out/alpha_rgb565.gfx" --storage alpha --format 3 >/dev/null
 "$tool" frompng "$work/picture.png" "$out/alpha_argb8888.gfx" --storage alpha --format 2 >/dev/null
+# Files of the sizes that matter, written directly: a small packed file whose every row is one transparent
+# segment, so that 32 KB declare 4096 x 4096 pixels, and headers that declare the largest sides over a few
+# bytes of data (the raw one must not load; packed frames may hold fewer rows than declared).
+python3 - "$out" <<'PY'
+import struct, sys
+out = sys.argv[1]
+def header(fmt, storage, width, height, frames):
+    return struct.pack("<iiiihhiiii", fmt, storage, width, height, frames, 0, 0, 0, 0, 0)
+rows = struct.pack("<II", 4096 * 4, 0) * 4096
+open(out + "/large_plain_transparent_4096.gfx", "wb").write(header(2, 1, 4096, 4096, 1) + struct.pack("<I", len(rows)) + rows)
+open(out + "/hostile_raw_declares_16384.gfx", "wb").write(header(2, 0, 16384, 16384, 1) + struct.pack("<I", 0xFFFFFFF0) + bytes(16))
+open(out + "/large_alpha_declares_16384_one_row.gfx", "wb").write(header(2, 2, 16384, 16384, 3) + struct.pack("<III", 12, 0, 0) + struct.pack("<III", 16384 * 4, 0, 0))
+PY

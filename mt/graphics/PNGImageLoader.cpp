@@ -105,7 +105,7 @@ void quietWarning(png_structp, png_const_charp) {}
     for (png_uint_32 y = 0; y < d->height; ++y) {
         uint8_t* row = pixels + y * rowBytes;
         png_read_row(d->png, row, nullptr);
-        convertRowABGRtoARGB(row, argb + y * rowBytes, d->width, path, false);
+        convertRowABGRtoARGB(row, argb + y * rowBytes, d->width, path);
     }
     png_read_end(d->png, d->info);
     return true;
@@ -135,7 +135,13 @@ Texture* makeTexture(Texture* target, const PngDecode& d, int format) {
 
 }  // namespace
 
-PNGImageLoader::PNGImageLoader() : extension("png"), signature{137, 80, 78, 71, 13, 10, 26, 10} {}
+PNGImageLoader::PNGImageLoader() : extension("png") {
+    // Without memory for these eight bytes the loader still decodes; only getSignature is empty.
+    try {
+        signature.assign({137, 80, 78, 71, 13, 10, 26, 10});
+    } catch (const std::bad_alloc&) {
+    }
+}
 
 PNGImageLoader::~PNGImageLoader() = default;
 
@@ -217,7 +223,8 @@ bool PNGImageLoader::decodePixels(Texture* target, Texture* texture, PngDecode* 
     auto* software = target ? nullptr : static_cast<TextureDataSW*>(data);
     const bool prepare =
         software && prepareARGB && texture->getFormat() == ABGR_8888 && d->interlace == PNG_INTERLACE_NONE;
-    uint8_t* argb = prepare ? static_cast<uint8_t*>(std::malloc(bytes)) : nullptr;
+    uint8_t* argb =
+        prepare ? static_cast<uint8_t*>(TextureDataSW::allocatePixelBlock(bytes, false)) : nullptr;
     if (argb) {
         if (!readImageConverting(d, pixels, argb)) {
             std::free(argb);

@@ -36,16 +36,12 @@ size_t alignedStart(const uint8_t* out, size_t width) {
 
 #ifdef MT_ROW_X86
 
-inline void store(uint8_t* out, __m128i v, bool stream) {
-    __m128i* destination = reinterpret_cast<__m128i*>(out);
-    if (stream)
-        _mm_stream_si128(destination, v);
-    else
-        _mm_store_si128(destination, v);
+inline void store(uint8_t* out, __m128i v) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(out), v);
 }
 
 // Four pixels at a time: 0x00BB00RR per pixel, its 16-bit halves swapped, gives 0x00RR00BB.
-__attribute__((target("sse2"))) void swapSSE2(const uint8_t* in, uint8_t* out, size_t width, bool stream) {
+__attribute__((target("sse2"))) void swapSSE2(const uint8_t* in, uint8_t* out, size_t width) {
     size_t x = alignedStart(out, width);
     swapPixels(in, out, 0, x);
     const __m128i alphaGreen = _mm_set1_epi32(static_cast<int>(0xFF00FF00u));
@@ -53,25 +49,25 @@ __attribute__((target("sse2"))) void swapSSE2(const uint8_t* in, uint8_t* out, s
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 4 * x));
         __m128i redBlue = _mm_andnot_si128(alphaGreen, v);
         redBlue = _mm_shufflehi_epi16(_mm_shufflelo_epi16(redBlue, 0xB1), 0xB1);
-        store(out + 4 * x, _mm_or_si128(_mm_and_si128(v, alphaGreen), redBlue), stream);
+        store(out + 4 * x, _mm_or_si128(_mm_and_si128(v, alphaGreen), redBlue));
     }
     swapPixels(in, out, x, width);
 }
 
 // Eight pixels at a time with one byte shuffle per four pixels.
-__attribute__((target("ssse3"))) void swapSSSE3(const uint8_t* in, uint8_t* out, size_t width, bool stream) {
+__attribute__((target("ssse3"))) void swapSSSE3(const uint8_t* in, uint8_t* out, size_t width) {
     size_t x = alignedStart(out, width);
     swapPixels(in, out, 0, x);
     const __m128i order = _mm_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
     for (; x + 8 <= width; x += 8) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 4 * x));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 4 * x + 16));
-        store(out + 4 * x, _mm_shuffle_epi8(a, order), stream);
-        store(out + 4 * x + 16, _mm_shuffle_epi8(b, order), stream);
+        store(out + 4 * x, _mm_shuffle_epi8(a, order));
+        store(out + 4 * x + 16, _mm_shuffle_epi8(b, order));
     }
     for (; x + 4 <= width; x += 4) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 4 * x));
-        store(out + 4 * x, _mm_shuffle_epi8(a, order), stream);
+        store(out + 4 * x, _mm_shuffle_epi8(a, order));
     }
     swapPixels(in, out, x, width);
 }
@@ -96,21 +92,20 @@ RowPath fastestRowPath() {
 #endif
 }
 
-void convertRowABGRtoARGB(const uint8_t* in, uint8_t* out, size_t width, RowPath path, bool streamOut) {
+void convertRowABGRtoARGB(const uint8_t* in, uint8_t* out, size_t width, RowPath path) {
 #ifdef MT_ROW_X86
     // A path the processor lacks falls back to the next one it has.
     const RowPath fastest = fastestRowPath();
     if (path == RowPath::SSSE3 && fastest == RowPath::SSSE3) {
-        swapSSSE3(in, out, width, streamOut);
+        swapSSSE3(in, out, width);
         return;
     }
     if (path != RowPath::PLAIN && fastest != RowPath::PLAIN) {
-        swapSSE2(in, out, width, streamOut);
+        swapSSE2(in, out, width);
         return;
     }
 #else
     (void)path;
-    (void)streamOut;
 #endif
     swapPixels(in, out, 0, width);
 }
@@ -131,12 +126,6 @@ void convertRowBGRtoARGB(const uint8_t* in, uint8_t* out, size_t width) {
             0xFF000000u | static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
         std::memcpy(out + 4 * x, &v, 4);
     }
-}
-
-void finishStreamedRows() {
-#ifdef MT_ROW_X86
-    _mm_sfence();
-#endif
 }
 
 }  // namespace mt::graphics

@@ -14,14 +14,11 @@ enum class RowPath { PLAIN, SSE2, SSSE3 };
 RowPath fastestRowPath();
 
 // ABGR_8888 pixels (bytes R, G, B, A) to ARGB_8888 (bytes B, G, R, A): red and blue change places. in and
-// out must not overlap. streamOut writes past the cache (for pictures that are not read back soon); it is
-// ignored by the plain path. Every path gives the same bytes.
-void convertRowABGRtoARGB(const uint8_t* in, uint8_t* out, size_t width, RowPath path, bool streamOut);
+// out must not overlap. Every path gives the same bytes. Stores go through the cache: a new picture's pages
+// have just been cleared there by the system, and writing past the cache would evict them first.
+void convertRowABGRtoARGB(const uint8_t* in, uint8_t* out, size_t width, RowPath path);
 
 // BGR_888 pixels (bytes R, G, B) to ARGB_8888 with alpha 255. Reads no byte past the row's end.
 void convertRowBGRtoARGB(const uint8_t* in, uint8_t* out, size_t width);
-
-// Completes the writes of rows converted with streamOut before they are read.
-void finishStreamedRows();
 
 }  // namespace mt::graphics

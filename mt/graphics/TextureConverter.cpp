@@ -120,25 +120,18 @@ inline int clamp255f(float v) {
     return static_cast<int>(v);
 }
 
-// Pictures from this size on are written past the cache: nothing reads them back soon, and bypassing the
-// cache saves reading every destination line before writing it.
-constexpr size_t STREAM_BYTES = size_t{16} << 20;
-
 // ABGR_8888 or BGR_888 rows to packed ARGB_8888 rows.
 void rowsToARGB(const Level& source, uint8_t* target, RowPath path) {
     const size_t width = static_cast<size_t>(source.width);
-    const bool stream = width * source.height * 4 >= STREAM_BYTES;
     const size_t bytesPerPixel = source.format == ABGR_8888 ? 4 : 3;
     for (int32_t y = 0; y < source.height; ++y) {
         const uint8_t* in = source.pixels + static_cast<size_t>(y) * source.pitch * bytesPerPixel;
         uint8_t* out = target + static_cast<size_t>(y) * width * 4;
         if (bytesPerPixel == 4)
-            convertRowABGRtoARGB(in, out, width, path, stream);
+            convertRowABGRtoARGB(in, out, width, path);
         else
             convertRowBGRtoARGB(in, out, width);
     }
-    if (stream && bytesPerPixel == 4)
-        finishStreamedRows();
 }
 
 // Table-driven integer square root: T[i] = floor(16 sqrt(i)) for i < 256, the argument shifted down by two

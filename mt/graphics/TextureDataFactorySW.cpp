@@ -24,7 +24,7 @@ TextureDataFactorySW::~TextureDataFactorySW() = default;
 
 TextureInfo* TextureDataFactorySW::readInfo(const String& path) {
     const GfxHeader header = readTextureHeader(path.cstr());
-    return new TextureInfo{header.width, header.height, preferredTextureFormat(header.format)};
+    return new (std::nothrow) TextureInfo{header.width, header.height, preferredTextureFormat(header.format)};
 }
 
 void TextureDataFactorySW::load(Texture* texture) {
@@ -52,7 +52,8 @@ void TextureDataFactorySW::load(Texture* texture) {
         }
         case TEXTURE_IN_MEMORY:
         case TEXTURE_IN_MEMORY_2:
-            new TextureDataSWRaw(texture);
+            if (!new (std::nothrow) TextureDataSWRaw(texture))
+                return;
             if (consumer)
                 consumer->textureLoaded(texture);
             return;

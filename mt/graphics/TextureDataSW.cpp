@@ -15,13 +15,22 @@ namespace mt::graphics {
 namespace {
 
 // Blocks from this size on are asked to use huge pages: a new picture's pages are all touched once, and
-// faulting them in 4 KB at a time costs as much as writing the pixels.
+// faulting them in 4 KB at a time costs as much as writing the pixels. Blocks that need no clearing are
+// aligned to the huge page size as well, so that every one of their pages can be a huge one.
 constexpr size_t HUGE_PAGE_BLOCK = size_t{4} << 20;
+constexpr size_t HUGE_PAGE = size_t{2} << 20;
 constexpr uintptr_t PAGE = 4096;
 
-// A pixel block, zero-filled when asked to be, freed with free().
-void* allocatePixels(size_t bytes, bool clear) {
-    void* block = clear ? std::calloc(bytes, 1) : std::malloc(bytes);
+}  // namespace
+
+void* TextureDataSW::allocatePixelBlock(size_t bytes, bool clear) {
+    void* block = nullptr;
+#ifdef MADV_HUGEPAGE
+    if (!clear && bytes >= HUGE_PAGE_BLOCK && bytes <= SIZE_MAX - HUGE_PAGE)
+        block = std::aligned_alloc(HUGE_PAGE, (bytes + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1));
+#endif
+    if (!block)
+        block = clear ? std::calloc(bytes, 1) : std::malloc(bytes);
 #ifdef MADV_HUGEPAGE
     if (block && bytes >= HUGE_PAGE_BLOCK) {
         const uintptr_t first = (reinterpret_cast<uintptr_t>(block) + PAGE - 1) & ~(PAGE - 1);
@@ -32,8 +41,6 @@ void* allocatePixels(size_t bytes, bool clear) {
 #endif
     return block;
 }
-
-}  // namespace
 
 TextureDataSW::TextureDataSW(Texture* owner) : texture(owner) {
     int levels = 1;
@@ -147,7 +154,7 @@ void* TextureDataSW::allocateLevels(int width, int height) {
                 releaseLevelPixels(i);
             return nullptr;
         }
-        void* block = bytes > 0 ? allocatePixels(static_cast<size_t>(bytes), clearNewPixels) : nullptr;
+        void* block = bytes > 0 ? allocatePixelBlock(static_cast<size_t>(bytes), clearNewPixels) : nullptr;
         if (bytes > 0 && !block) {
             for (int i = 0; i < level; ++i)
                 releaseLevelPixels(i);
@@ -165,7 +172,7 @@ void* TextureDataSW::allocateLevel0(int bytes) {
     releaseLevelPixels(0);
     if (bytes <= 0)
         return nullptr;
-    void* block = allocatePixels(static_cast<size_t>(bytes), true);
+    void* block = allocatePixelBlock(static_cast<size_t>(bytes), true);
     if (!block)
         return nullptr;
     adoptLevel0(block, bytes, bytes);

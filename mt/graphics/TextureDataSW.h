@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -44,6 +45,9 @@ class TextureDataSW : public TextureData {
     void* allocateLevels(int width, int height) override;
     void setLevel(int level, void* pixels, int pitch) override;
 
+    // A pixel block of the given size, zero-filled when asked (else of undefined contents), freed with free;
+    // null on failure.
+    static void* allocatePixelBlock(size_t bytes, bool clear);
     // Allocates a zero-filled level-0 block of the given size (pitch = bytes), owned by the data; null on
     // failure or a negative size.
     void* allocateLevel0(int bytes);

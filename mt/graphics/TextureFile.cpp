@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "mt/core/ServiceRegistry.h"
@@ -375,7 +376,70 @@ bool packedRowStarts(const uint8_t* data, size_t size, int64_t offset, int32_t w
     return true;
 }
 
-// Packed frames unpacked a row at a time, sampled to the target size and packed again. Frames must not
+// Appends one packed row sampled from the runs of a source row: target column x shows source column
+// columns[x]. The segments are those the packer writes for the sampled row (maximal runs, a final segment
+// for trailing transparent pixels), but the work follows the runs, so transparent stretches cost nothing.
+void appendSampledRow(const std::vector<PackedRun>& runs, const std::vector<int32_t>& columns,
+                      int32_t bytesPerPixel, int32_t storage, std::vector<uint8_t>& out) {
+    const int32_t targetWidth = static_cast<int32_t>(columns.size());
+    const bool alphaRuns = storage == STORAGE_PACKED_ALPHA;
+    // The target columns [first, end) of each source run (columns rise, so each run maps to one span).
+    struct Span {
+        int32_t first, end;
+        const PackedRun* run;
+    };
+    std::vector<Span> spans;
+    spans.reserve(runs.size());
+    for (const PackedRun& run : runs) {
+        const auto first = std::lower_bound(columns.begin(), columns.end(), run.column);
+        const auto end = std::lower_bound(first, columns.end(), run.column + run.count);
+        if (first != end)
+            spans.push_back({static_cast<int32_t>(first - columns.begin()),
+                             static_cast<int32_t>(end - columns.begin()), &run});
+    }
+    auto word = [&](uint32_t value) {
+        const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                                  static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+        out.insert(out.end(), bytes, bytes + 4);
+    };
+    // Appends the count word and the pixels of the contiguous spans from index i on that have the given
+    // kind (partial or not; any kind for plain storage) and start where the previous one ended.
+    size_t next = 0;
+    int32_t x = 0;
+    auto emitRun = [&](bool anyKind, bool partial) {
+        const size_t countAt = out.size();
+        word(0);
+        int32_t pixels = 0;
+        while (next < spans.size() && spans[next].first == x &&
+               (anyKind || spans[next].run->partial == partial)) {
+            const Span& span = spans[next];
+            for (int32_t t = span.first; t < span.end; ++t) {
+                const uint8_t* from =
+                    span.run->pixels + static_cast<size_t>(columns[t] - span.run->column) * bytesPerPixel;
+                out.insert(out.end(), from, from + bytesPerPixel);
+            }
+            pixels += span.end - span.first;
+            x = span.end;
+            ++next;
+        }
+        const uint32_t bytes = static_cast<uint32_t>(pixels) * static_cast<uint32_t>(bytesPerPixel);
+        for (int i = 0; i < 4; ++i)
+            out[countAt + i] = static_cast<uint8_t>(bytes >> (8 * i));
+    };
+    while (x < targetWidth) {
+        const int32_t skipTo = next < spans.size() ? spans[next].first : targetWidth;
+        word(static_cast<uint32_t>(skipTo - x) * static_cast<uint32_t>(bytesPerPixel));
+        x = skipTo;
+        if (alphaRuns) {
+            emitRun(false, true);
+            emitRun(false, false);
+        } else {
+            emitRun(true, false);
+        }
+    }
+}
+
+// Packed frames walked a row at a time, sampled to the target size and packed again. Frames must not
 // share data, so that the work stays in proportion to the data (sampling never adds runs to a row).
 bool scalePacked(TextureDataSW& data, int32_t width, int32_t height, int32_t targetWidth,
                  int32_t targetHeight, std::vector<uint8_t>& out, std::vector<int32_t>& offsets) {
@@ -407,33 +471,22 @@ bool scalePacked(TextureDataSW& data, int32_t width, int32_t height, int32_t tar
 
     const std::vector<int32_t> columns = sampleIndices(width, targetWidth);
     const std::vector<int32_t> rows = sampleIndices(height, targetHeight);
-    std::vector<uint8_t> sourceRow(static_cast<size_t>(width) * bytesPerPixel);
-    std::vector<uint8_t> sourceClasses(static_cast<size_t>(width));
-    std::vector<uint8_t> targetRow(static_cast<size_t>(targetWidth) * bytesPerPixel);
-    std::vector<uint8_t> targetClasses(static_cast<size_t>(targetWidth));
+    std::vector<PackedRun> runs;
     for (int f = 0; f < frames; ++f) {
         if (out.size() > static_cast<size_t>(INT32_MAX))
             return false;
         offsets.push_back(static_cast<int32_t>(out.size()));
-        int32_t unpacked = -1;
+        int32_t walked = -1;
         for (int32_t y = 0; y < targetHeight; ++y) {
-            if (rows[y] != unpacked) {
-                unpacked = rows[y];
-                std::fill(sourceRow.begin(), sourceRow.end(), 0);
-                std::fill(sourceClasses.begin(), sourceClasses.end(), 0);
-                const PixelRect row{sourceRow.data(), sourceClasses.data(), width, 1, width};
-                unpackFrame(pixels, size, static_cast<int64_t>(rowStarts[f][unpacked]), bytesPerPixel,
-                            storage, row);
+            if (rows[y] != walked) {
+                walked = rows[y];
+                runs.clear();
+                size_t pos = rowStarts[f][static_cast<size_t>(walked)];
+                walkPackedRow(pixels, size, pos, width, 0, static_cast<uint32_t>(bytesPerPixel),
+                              storage == STORAGE_PACKED_ALPHA ? 2 : 1,
+                              [&](const PackedRun& run) { runs.push_back(run); });
             }
-            for (int32_t x = 0; x < targetWidth; ++x) {
-                std::memcpy(targetRow.data() + static_cast<size_t>(x) * bytesPerPixel,
-                            sourceRow.data() + static_cast<size_t>(columns[x]) * bytesPerPixel,
-                            bytesPerPixel);
-                targetClasses[x] = sourceClasses[columns[x]];
-            }
-            const PixelRect target{targetRow.data(), targetClasses.data(), targetWidth, 1, targetWidth};
-            if (!packFrame(target, format, format, storage, data.isColorIndexed(), out))
-                return false;
+            appendSampledRow(runs, columns, bytesPerPixel, storage, out);
         }
     }
     return out.size() <= static_cast<size_t>(INT32_MAX);
@@ -548,8 +601,10 @@ Texture* readTexture(InputStream& in, int format, bool adv, int scale) {
     GfxHeader header;
     if (!readHeader(in, header))
         return nullptr;
-    Texture* texture =
-        new Texture(TEXTURE_FROM_FILE, String(), Size{header.width, header.height}, format, nullptr, 0, 1);
+    Texture* texture = new (std::nothrow)
+        Texture(TEXTURE_FROM_FILE, String(), Size{header.width, header.height}, format, nullptr, 0, 1);
+    if (!texture)
+        return nullptr;
     if (!loadTextureData(in, texture, header, format, adv)) {
         texture->release(true);
         return nullptr;
@@ -558,8 +613,55 @@ Texture* readTexture(InputStream& in, int format, bool adv, int scale) {
     return rescale(header, texture, format, scale, extra);
 }
 
+namespace {
+
+TextureData* loadData(InputStream& in, Texture* texture, const GfxHeader& header, int format, bool adv);
+Texture* rescaleData(Texture* texture, int scale, int32_t extra);
+int saveFile(Texture* texture, int frameCount, const char* path);
+ColorTable* loadTable(const char* path, int format);
+
+}  // namespace
+
+// The public operations catch a container that cannot grow at this boundary: failures are return values.
 TextureData* loadTextureData(InputStream& in, Texture* texture, const GfxHeader& header, int format,
                              bool adv) {
+    try {
+        return loadData(in, texture, header, format, adv);
+    } catch (const std::bad_alloc&) {
+        if (texture)
+            texture->setData(nullptr);
+        return nullptr;
+    }
+}
+
+Texture* rescale(const GfxHeader&, Texture* texture, int, int scale, int32_t extra) {
+    try {
+        return rescaleData(texture, scale, extra);
+    } catch (const std::bad_alloc&) {
+        // Everything that can throw runs before the texture's data is replaced.
+        return texture;
+    }
+}
+
+int saveTextureFile(Texture* texture, int frameCount, const char* path) {
+    try {
+        return saveFile(texture, frameCount, path);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+ColorTable* loadColorTable(const char* path, int format) {
+    try {
+        return loadTable(path, format);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+namespace {
+
+TextureData* loadData(InputStream& in, Texture* texture, const GfxHeader& header, int format, bool adv) {
     if (!texture)
         return nullptr;
     if (header.storage < STORAGE_RAW || header.storage > STORAGE_PACKED_ALPHA) {
@@ -606,19 +708,25 @@ TextureData* loadTextureData(InputStream& in, Texture* texture, const GfxHeader&
     texture->setFormat(format);
     TextureDataSW* data;
     if (header.storage == STORAGE_RAW)
-        data = square ? static_cast<TextureDataSW*>(new TextureDataSWRawAdv(texture))
-                      : new TextureDataSWRaw(texture);
+        data = square ? static_cast<TextureDataSW*>(new (std::nothrow) TextureDataSWRawAdv(texture))
+                      : new (std::nothrow) TextureDataSWRaw(texture);
     else if (header.storage == STORAGE_PACKED_PLAIN)
-        data = new TextureDataSWPackedPlain(texture);
+        data = new (std::nothrow) TextureDataSWPackedPlain(texture);
     else
-        data = new TextureDataSWPackedAlpha(texture);
+        data = new (std::nothrow) TextureDataSWPackedAlpha(texture);
+    if (!data)
+        return nullptr;
     // Rotated data keeps its own storage code: its level 0 is a square, not a row of frames.
     if (!square)
         data->setStorageFormat(header.storage);
     const bool colorIndexed = header.colorIndexed != 0;
     data->setColorIndexed(colorIndexed);
-    std::copy(offsets.begin(), offsets.end(), data->createFrameTable(frames));
-    texture->setFrameCount(frames);
+    int32_t* frameTable = data->createFrameTable(frames);
+    if (!frameTable || !texture->setFrameCount(frames)) {
+        delete data;
+        return nullptr;
+    }
+    std::copy(offsets.begin(), offsets.end(), frameTable);
 
     const PixelFormatInfo from = makePixelFormatInfo(header.format);
     const PixelFormatInfo to = makePixelFormatInfo(format);
@@ -626,6 +734,9 @@ TextureData* loadTextureData(InputStream& in, Texture* texture, const GfxHeader&
     if (square) {
         loaded =
             readRawIntoSquare(in, *static_cast<TextureDataSWRawAdv*>(data), header, from, to, colorIndexed);
+        // The square holds frame 0 alone: the file's offsets of the other frames point at nothing in it.
+        for (int32_t i = 0; i < frames; ++i)
+            frameTable[i] = i == 0 ? 0 : -1;
     } else if (!packedData) {
         // The pitch of raw level 0 is the texture's width, so that its pixels can be read by width and pitch
         // like those of any raw texture.
@@ -648,7 +759,7 @@ TextureData* loadTextureData(InputStream& in, Texture* texture, const GfxHeader&
     return data;
 }
 
-Texture* rescale(const GfxHeader&, Texture* texture, int, int scale, int32_t extra) {
+Texture* rescaleData(Texture* texture, int scale, int32_t extra) {
     if (!texture || scale == 256 || scale <= 0)
         return texture;
     TextureDataSW* data = dynamic_cast<TextureDataSW*>(texture->getData());
@@ -688,13 +799,14 @@ Texture* rescale(const GfxHeader&, Texture* texture, int, int scale, int32_t ext
     texture->setSize(Size{static_cast<int32_t>(targetWidth), static_cast<int32_t>(targetHeight)});
     TextureDataSW* fresh;
     if (storage == STORAGE_RAW)
-        fresh = new TextureDataSWRaw(texture);
+        fresh = new (std::nothrow) TextureDataSWRaw(texture);
     else if (storage == STORAGE_PACKED_PLAIN)
-        fresh = new TextureDataSWPackedPlain(texture);
+        fresh = new (std::nothrow) TextureDataSWPackedPlain(texture);
     else
-        fresh = new TextureDataSWPackedAlpha(texture);
-    void* block = pixels.empty() ? nullptr : fresh->allocateLevel0(static_cast<int>(pixels.size()));
-    if (!pixels.empty() && !block) {
+        fresh = new (std::nothrow) TextureDataSWPackedAlpha(texture);
+    void* block = !fresh || pixels.empty() ? nullptr : fresh->allocateLevel0(static_cast<int>(pixels.size()));
+    int32_t* frameTable = fresh ? fresh->createFrameTable(static_cast<int>(offsets.size())) : nullptr;
+    if (!fresh || (!pixels.empty() && !block) || (!offsets.empty() && !frameTable)) {
         delete fresh;
         texture->setSize(size);
         texture->setData(data);
@@ -705,7 +817,7 @@ Texture* rescale(const GfxHeader&, Texture* texture, int, int scale, int32_t ext
         if (storage == STORAGE_RAW)
             fresh->setLevel0(block, static_cast<int>(targetWidth));
     }
-    std::copy(offsets.begin(), offsets.end(), fresh->createFrameTable(static_cast<int>(offsets.size())));
+    std::copy(offsets.begin(), offsets.end(), frameTable);
     fresh->setStorageFormat(storage);
     fresh->setColorIndexed(data->isColorIndexed());
     fresh->setMirrored(data->isMirrored());
@@ -714,7 +826,7 @@ Texture* rescale(const GfxHeader&, Texture* texture, int, int scale, int32_t ext
     return texture;
 }
 
-int saveTextureFile(Texture* texture, int frameCount, const char* path) {
+int saveFile(Texture* texture, int frameCount, const char* path) {
     TextureDataSW* data = texture ? dynamic_cast<TextureDataSW*>(texture->getData()) : nullptr;
     file::FileManager* manager = fileManager();
     if (!data || !path || !manager)
@@ -790,7 +902,7 @@ int saveTextureFile(Texture* texture, int frameCount, const char* path) {
     return static_cast<int>(written);
 }
 
-ColorTable* loadColorTable(const char* path, int format) {
+ColorTable* loadTable(const char* path, int format) {
     file::FileManager* manager = fileManager();
     if (!manager || !path || (format != ARGB_8888 && format != RGB_565 && format != ARGB_4444))
         return nullptr;
@@ -834,5 +946,7 @@ ColorTable* loadColorTable(const char* path, int format) {
     }
     return table.release();
 }
+
+}  // namespace
 
 }  // namespace mt::graphics

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <new>
 
 namespace mt::graphics {
 
@@ -74,8 +75,29 @@ PackedPixelClass classifyPixel(uint32_t pixel, const PixelFormatInfo& format) {
     return alpha == format.alphaMask ? PIXEL_OPAQUE : PIXEL_PARTIAL;
 }
 
+namespace {
+
+bool packRows(const PixelRect& source, int32_t sourceFormat, int32_t destFormat, int32_t storage,
+              bool colorIndexed, std::vector<uint8_t>& out);
+
+}  // namespace
+
 bool packFrame(const PixelRect& source, int32_t sourceFormat, int32_t destFormat, int32_t storage,
                bool colorIndexed, std::vector<uint8_t>& out) {
+    const size_t before = out.size();
+    try {
+        if (packRows(source, sourceFormat, destFormat, storage, colorIndexed, out))
+            return true;
+    } catch (const std::bad_alloc&) {
+    }
+    out.resize(before);
+    return false;
+}
+
+namespace {
+
+bool packRows(const PixelRect& source, int32_t sourceFormat, int32_t destFormat, int32_t storage,
+              bool colorIndexed, std::vector<uint8_t>& out) {
     const int32_t sourceBytes = getBytesPerPixel(sourceFormat);
     if ((sourceBytes != 2 && sourceBytes != 4) || !packableFormat(destFormat) ||
         (storage != STORAGE_PACKED_PLAIN && storage != STORAGE_PACKED_ALPHA) || !source.pixels ||
@@ -147,19 +169,40 @@ bool packFrame(const PixelRect& source, int32_t sourceFormat, int32_t destFormat
     return true;
 }
 
+}  // namespace
+
+namespace {
+
+// Stores a run's pixels (and classes) at its place in out.
+struct RunStore {
+    const PixelRect& out;
+    int32_t bytesPerPixel;
+    void operator()(const PackedRun& run) const {
+        const size_t at = static_cast<size_t>(run.row) * out.pitch + run.column;
+        std::memcpy(out.pixels + at * bytesPerPixel, run.pixels,
+                    static_cast<size_t>(run.count) * bytesPerPixel);
+        if (out.classes)
+            std::memset(out.classes + at, run.partial ? PIXEL_PARTIAL : PIXEL_OPAQUE,
+                        static_cast<size_t>(run.count));
+    }
+};
+
+}  // namespace
+
 bool unpackFrame(const uint8_t* data, size_t size, int64_t offset, int32_t bytesPerPixel, int32_t storage,
                  const PixelRect& out) {
     if (!out.pixels || out.pitch < out.width)
         return false;
     return walkPackedFrame(data, size, offset, out.width, out.height, bytesPerPixel, storage,
-                           [&](const PackedRun& run) {
-                               const size_t at = static_cast<size_t>(run.row) * out.pitch + run.column;
-                               std::memcpy(out.pixels + at * bytesPerPixel, run.pixels,
-                                           static_cast<size_t>(run.count) * bytesPerPixel);
-                               if (out.classes)
-                                   std::memset(out.classes + at, run.partial ? PIXEL_PARTIAL : PIXEL_OPAQUE,
-                                               static_cast<size_t>(run.count));
-                           });
+                           RunStore{out, bytesPerPixel});
+}
+
+bool unpackRow(const uint8_t* data, size_t size, size_t& pos, int32_t bytesPerPixel, int32_t storage,
+               const PixelRect& out) {
+    if (!data || !out.pixels || out.width <= 0 || bytesPerPixel <= 0 || pos > size)
+        return false;
+    return walkPackedRow(data, size, pos, out.width, 0, static_cast<uint32_t>(bytesPerPixel),
+                         storage == STORAGE_PACKED_ALPHA ? 2 : 1, RunStore{out, bytesPerPixel});
 }
 
 }  // namespace mt::graphics

@@ -120,18 +120,13 @@ struct PackedRun {
     bool partial;  // run A of packed-alpha data
 };
 
-// Walks rows 0 to rows - 1 of the packed frame that starts at offset, calling visit(const PackedRun&) for
-// every run with at least one pixel inside the row. A segment that runs past the end of the row is cut at
-// the row's end. Returns false when the data is malformed: a count that is not a whole number of pixels or
-// a segment that does not fit in the size bytes of data. Runs before the malformed spot have been visited.
+// Walks the one packed row that starts at pos (row number `row`), calling visit(const PackedRun&) for
+// every run with at least one pixel inside the row's width, and leaves pos at the next row's start. False
+// when the data is malformed: a count that is not a whole number of pixels or a segment that does not fit
+// in the size bytes of data.
 template <typename Visit>
-bool walkPackedFrame(const uint8_t* data, size_t size, int64_t offset, int32_t width, int32_t rows,
-                     int32_t bytesPerPixel, int32_t storage, Visit&& visit) {
-    if (!data || offset < 0 || static_cast<uint64_t>(offset) > size || width <= 0 || bytesPerPixel <= 0)
-        return rows <= 0;
-    const uint32_t bpp = static_cast<uint32_t>(bytesPerPixel);
-    const int runsPerSegment = storage == STORAGE_PACKED_ALPHA ? 2 : 1;
-    size_t pos = static_cast<size_t>(offset);
+bool walkPackedRow(const uint8_t* data, size_t size, size_t& pos, int32_t width, int32_t row,
+                   uint32_t bytesPerPixel, int runsPerSegment, Visit&& visit) {
     auto word = [&](uint32_t& value) {
         if (size - pos < 4)
             return false;
@@ -139,30 +134,51 @@ bool walkPackedFrame(const uint8_t* data, size_t size, int64_t offset, int32_t w
         pos += 4;
         return true;
     };
-    for (int32_t row = 0; row < rows; ++row) {
-        int64_t column = 0;
-        while (column < width) {
-            uint32_t skip;
-            if (!word(skip) || skip % bpp != 0)
+    int64_t column = 0;
+    while (column < width) {
+        uint32_t skip;
+        if (!word(skip) || skip % bytesPerPixel != 0)
+            return false;
+        column += skip / bytesPerPixel;
+        for (int run = 0; run < runsPerSegment; ++run) {
+            uint32_t bytes;
+            if (!word(bytes) || bytes % bytesPerPixel != 0 || bytes > size - pos)
                 return false;
-            column += skip / bpp;
-            for (int run = 0; run < runsPerSegment; ++run) {
-                uint32_t bytes;
-                if (!word(bytes) || bytes % bpp != 0 || bytes > size - pos)
-                    return false;
-                const int64_t count = bytes / bpp;
-                if (count > 0 && column < width) {
-                    const int64_t visible = count < width - column ? count : width - column;
-                    visit(PackedRun{row, static_cast<int32_t>(column), static_cast<int32_t>(visible),
-                                    data + pos, runsPerSegment == 2 && run == 0});
-                }
-                pos += bytes;
-                column += count;
+            const int64_t count = bytes / bytesPerPixel;
+            if (count > 0 && column < width) {
+                const int64_t visible = count < width - column ? count : width - column;
+                visit(PackedRun{row, static_cast<int32_t>(column), static_cast<int32_t>(visible), data + pos,
+                                runsPerSegment == 2 && run == 0});
             }
+            pos += bytes;
+            column += count;
         }
     }
     return true;
 }
+
+// Walks rows 0 to rows - 1 of the packed frame that starts at offset, calling visit(const PackedRun&) for
+// every run with at least one pixel inside the row. A segment that runs past the end of the row is cut at
+// the row's end. Returns false when the data is malformed (see walkPackedRow). Runs before the malformed
+// spot have been visited.
+template <typename Visit>
+bool walkPackedFrame(const uint8_t* data, size_t size, int64_t offset, int32_t width, int32_t rows,
+                     int32_t bytesPerPixel, int32_t storage, Visit&& visit) {
+    if (!data || offset < 0 || static_cast<uint64_t>(offset) > size || width <= 0 || bytesPerPixel <= 0)
+        return rows <= 0;
+    const int runsPerSegment = storage == STORAGE_PACKED_ALPHA ? 2 : 1;
+    size_t pos = static_cast<size_t>(offset);
+    for (int32_t row = 0; row < rows; ++row)
+        if (!walkPackedRow(data, size, pos, width, row, static_cast<uint32_t>(bytesPerPixel), runsPerSegment,
+                           visit))
+            return false;
+    return true;
+}
+
+// Unpacks the one row that starts at pos into out's first row (which the caller has cleared) like
+// unpackFrame, and leaves pos at the next row's start; false when the data is malformed.
+bool unpackRow(const uint8_t* data, size_t size, size_t& pos, int32_t bytesPerPixel, int32_t storage,
+               const PixelRect& out);
 
 // Unpacks the frame at offset into out (width x height of out, which the caller has cleared): every drawn
 // pixel is stored as it is held and its class recorded when out has classes. False when the data is

@@ -403,7 +403,9 @@ TEST(PNGImageLoader, DamagedPicturesCostMemoryByTheirDataNotByTheirDeclaredSize)
     const ChildRun run = peakGrowthInChild(decodesToNothing(cut));
     ASSERT_GE(run.growth, 0) << "the child failed";
     EXPECT_EQ(run.result, 1) << "a damaged picture gives no texture";
-    EXPECT_LT(run.growth, int64_t{16} << 20) << "peak memory grew by " << run.growth << " bytes";
+    // Half the declared size: room for a sanitizer's shadow of the untouched blocks, far below the 64 MiB
+    // that clearing them would cost.
+    EXPECT_LT(run.growth, int64_t{32} << 20) << "peak memory grew by " << run.growth << " bytes";
 
     // The declared size alone decides nothing: 16384 x 16384 (1 GiB) is over the byte bound and refused
     // before anything is allocated, and a bound set lower refuses a picture that would fit the default.
@@ -411,7 +413,7 @@ TEST(PNGImageLoader, DamagedPicturesCostMemoryByTheirDataNotByTheirDeclaredSize)
     const ChildRun hugeRun = peakGrowthInChild(decodesToNothing(huge));
     ASSERT_GE(hugeRun.growth, 0);
     EXPECT_EQ(hugeRun.result, 1);
-    EXPECT_LT(hugeRun.growth, int64_t{16} << 20);
+    EXPECT_LT(hugeRun.growth, int64_t{32} << 20);
     PNGImageLoader loader;
     EXPECT_EQ(loader.getMaxBytes(), PNGImageLoader::DEFAULT_MAX_BYTES);
     PngLayout layout;

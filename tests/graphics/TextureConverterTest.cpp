@@ -132,7 +132,7 @@ TEST(TextureConverter, RowFastPathMatchesThePerPixelWalk) {
         }
     }
 
-    // A picture large enough to be written past the cache (16 MB of ARGB_8888).
+    // A large picture (16 MB of ARGB_8888), in blocks of huge pages.
     {
         Texture* big = new Texture(TEXTURE_IN_MEMORY, "", Size{2048, 2048}, ABGR_8888, nullptr, 0, 1);
         new TextureDataSWRaw(big);

@@ -460,6 +460,14 @@ TEST(TextureFile, RotatedDataFillsTheMiddleOfItsSquare) {
     EXPECT_EQ(pixelAt(texture, first - 1, 4), 0u);
     texture->release(true);
 
+    // The square holds frame 0 alone; the file's offsets of further frames point at nothing in it.
+    const std::vector<uint8_t> frame = words32({0xFF000001, 0xFF000002, 0xFF000003, 0xFF000004});
+    texture = readBytes(gfxFile(ARGB_8888, STORAGE_RAW, 2, 2, {frame, frame, frame}), ARGB_8888, true);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(frameTable(texture), (std::vector<int32_t>{0, -1, -1}));
+    EXPECT_EQ(texture->getFrameCount(), 3);
+    texture->release(true);
+
     // RGB 565 has no alpha to clear by; ARGB 4444 converted into the square is cleared by its own alpha.
     texture = readBytes(gfxFile(RGB_565, STORAGE_RAW, 1, 1, {words16({0x1234})}), RGB_565, true);
     ASSERT_NE(texture, nullptr);
@@ -546,4 +554,87 @@ TEST(TextureDataFactory, LoadsTexturesByKind) {
     texture->load();
     EXPECT_EQ(texture->getData(), nullptr);
     texture->release(true);
+}
+
+namespace {
+
+// The rescaled packed frame as the packer makes it: the whole frame unpacked, sampled nearest-neighbour and
+// packed again.
+std::vector<uint8_t> samplePackedByPixels(const std::vector<uint8_t>& frame, int32_t format, int32_t storage,
+                                          int32_t width, int32_t height, int32_t targetWidth,
+                                          int32_t targetHeight) {
+    const int32_t bpp = getBytesPerPixel(format);
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * bpp),
+        classes(static_cast<size_t>(width) * height);
+    EXPECT_TRUE(unpackFrame(frame.data(), frame.size(), 0, bpp, storage,
+                            PixelRect{pixels.data(), classes.data(), width, height, width}));
+    std::vector<uint8_t> sampled(static_cast<size_t>(targetWidth) * targetHeight * bpp);
+    std::vector<uint8_t> sampledClasses(static_cast<size_t>(targetWidth) * targetHeight);
+    for (int32_t y = 0; y < targetHeight; ++y) {
+        const int32_t sy =
+            static_cast<int32_t>((y * ((static_cast<int64_t>(height) << 16) / targetHeight)) >> 16);
+        for (int32_t x = 0; x < targetWidth; ++x) {
+            const int32_t sx =
+                static_cast<int32_t>((x * ((static_cast<int64_t>(width) << 16) / targetWidth)) >> 16);
+            std::memcpy(&sampled[(static_cast<size_t>(y) * targetWidth + x) * bpp],
+                        &pixels[(static_cast<size_t>(sy) * width + sx) * bpp], bpp);
+            sampledClasses[static_cast<size_t>(y) * targetWidth + x] =
+                classes[static_cast<size_t>(sy) * width + sx];
+        }
+    }
+    std::vector<uint8_t> out;
+    EXPECT_TRUE(
+        packFrame(PixelRect{sampled.data(), sampledClasses.data(), targetWidth, targetHeight, targetWidth},
+                  format, format, storage, false, out));
+    return out;
+}
+
+}  // namespace
+
+// Rescaling packed frames works run by run; the result is byte for byte the packer's on the sampled
+// pixels, and a frame that declares a large picture over little data costs in proportion to its data.
+TEST(TextureFile, RescaledPackedFramesMatchThePackerOnSampledPixels) {
+    std::mt19937 random(31);
+    for (int32_t format : {ARGB_8888, ARGB_4444, RGB_565}) {
+        for (int32_t storage : {STORAGE_PACKED_PLAIN, STORAGE_PACKED_ALPHA}) {
+            for (int32_t width : {1, 7, 23}) {
+                const int32_t height = 9;
+                std::vector<uint32_t> argb(static_cast<size_t>(width) * height);
+                for (uint32_t& p : argb) {
+                    const uint32_t kind = random() % 3;
+                    p = kind == 0 ? 0 : (kind == 1 ? 0xFF000000u : 0x80000000u) | (random() & 0xFFFFFF);
+                }
+                std::vector<uint8_t> frame;
+                ASSERT_TRUE(packFrame(
+                    PixelRect{reinterpret_cast<uint8_t*>(argb.data()), nullptr, width, height, width},
+                    ARGB_8888, format, storage, false, frame));
+                for (int scale : {128, 187, 300, 512}) {
+                    SCOPED_TRACE(testing::Message() << "format " << format << " storage " << storage
+                                                    << " width " << width << " scale " << scale);
+                    Texture* texture =
+                        readBytes(gfxFile(format, storage, width, height, {frame}), format, false, scale);
+                    ASSERT_NE(texture, nullptr);
+                    const Size size = texture->getSize();
+                    EXPECT_EQ(size.width, std::max(1, width * scale >> 8));
+                    EXPECT_EQ(level0(texture), samplePackedByPixels(frame, format, storage, width, height,
+                                                                    size.width, size.height));
+                    texture->release(true);
+                }
+            }
+        }
+    }
+    // 16384 x 16384 transparent pixels in 128 KB, halved: one transparent segment per target row.
+    std::vector<uint8_t> rows;
+    for (int y = 0; y < 16384; ++y) {
+        put32(rows, 16384 * 4);
+        put32(rows, 0);
+    }
+    Texture* large =
+        readBytes(gfxFile(ARGB_8888, STORAGE_PACKED_PLAIN, 16384, 16384, {rows}), ARGB_8888, false, 128);
+    ASSERT_NE(large, nullptr);
+    EXPECT_EQ(large->getSize().width, 8192);
+    const std::vector<uint8_t> halved = level0(large);
+    ASSERT_EQ(halved.size(), 8192u * 8u);
+    EXPECT_EQ(std::vector<uint8_t>(halved.begin(), halved.begin() + 8), cat({words32({8192 * 4, 0})}));
+    large->release(true);
 }

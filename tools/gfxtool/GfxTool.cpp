@@ -1,10 +1,14 @@
 #include "tools/gfxtool/GfxTool.h"
 
+#include <fcntl.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "mt/core/ServiceRegistry.h"
@@ -132,9 +136,83 @@ struct TextureRef {
     TextureRef& operator=(const TextureRef&) = delete;
 };
 
-// Writes 8-bit RGBA rows as a PNG file. Nothing with a destructor lives in this frame, so that libpng's
-// error return may unwind it.
-bool writePngFile(const char* path, int width, int height, png_bytep* rows) {
+// Whether two paths name the same existing file (by device and inode), whatever the spelling or links.
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first, second;
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// An output written to a new file beside the target and renamed over it only when complete, so that a
+// failure leaves an existing target byte for byte. A target that is a symbolic link keeps the link: the
+// file it points at is replaced. The new file takes the old one's permissions.
+class OutputFile {
+  public:
+    explicit OutputFile(const std::string& path) : target(path) {
+        std::error_code error;
+        if (std::filesystem::is_symlink(path, error))
+            target = std::filesystem::weakly_canonical(path, error).string();
+        if (error)
+            target = path;
+    }
+    ~OutputFile() {
+        if (!temporary.empty())
+            ::unlink(temporary.c_str());
+    }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates the new file (a name of its own beside the target); its path, or empty on failure.
+    const std::string& create() {
+        struct stat old;
+        const bool replacing = ::stat(target.c_str(), &old) == 0;
+        for (int attempt = 0; attempt < 100 && temporary.empty(); ++attempt) {
+            const std::string name =
+                target + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+            const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (descriptor < 0) {
+                if (errno != EEXIST)
+                    break;
+                continue;
+            }
+            if (replacing)
+                ::fchmod(descriptor, old.st_mode & 07777);
+            temporary = name;
+            ::close(descriptor);
+        }
+        return temporary;
+    }
+    // Puts the finished file in the target's place; with expectedBytes, only when the file on disk has that
+    // size (a write that failed once buffered bytes reached the disk shows as a short file).
+    bool commit(int64_t expectedBytes = -1) {
+        struct stat written;
+        if (temporary.empty() || (expectedBytes >= 0 && (::stat(temporary.c_str(), &written) != 0 ||
+                                                         written.st_size != expectedBytes)))
+            return false;
+        if (std::rename(temporary.c_str(), target.c_str()) != 0)
+            return false;
+        temporary.clear();
+        return true;
+    }
+
+  private:
+    std::string target;
+    std::string temporary;
+};
+
+// Produces row y of a picture as 8-bit RGBA into row; false when the row could only be made in part.
+using RowSource = bool (*)(void* context, int y, uint8_t* row);
+
+struct PngRows {
+    RowSource source;
+    void* context;
+    uint8_t* row;
+    bool complete;
+};
+
+// Writes a width x height RGBA picture as a PNG file, a row at a time. Nothing with a destructor lives in
+// this frame, so that libpng's error return may unwind it.
+bool writePngFile(const char* path, int width, int height, PngRows* rows) {
     FILE* file = std::fopen(path, "wb");
     if (!file)
         return false;
@@ -155,7 +233,10 @@ bool writePngFile(const char* path, int width, int height, png_bytep* rows) {
                  PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    png_write_image(png, rows);
+    for (int y = 0; y < height; ++y) {
+        rows->complete = rows->source(rows->context, y, rows->row) && rows->complete;
+        png_write_row(png, rows->row);
+    }
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return std::fclose(file) == 0;
@@ -183,7 +264,6 @@ class Tool {
   private:
     // Reads a texture file in its own pixel format; null (with the reason on err) when it does not load.
     Texture* loadFile(const std::string& path, GfxHeader& header);
-    bool frameToRgba(Texture* texture, int frame, uint8_t* rgba);
 
     FILE* out;
     FILE* err;
@@ -203,8 +283,12 @@ Texture* Tool::loadFile(const std::string& path, GfxHeader& header) {
         return nullptr;
     }
     header = parseTextureHeader(bytes);
-    Texture* texture = new Texture(TEXTURE_FROM_FILE, mt::String(), Size{header.width, header.height},
-                                   header.format, nullptr, 0, 1);
+    Texture* texture = new (std::nothrow) Texture(
+        TEXTURE_FROM_FILE, mt::String(), Size{header.width, header.height}, header.format, nullptr, 0, 1);
+    if (!texture) {
+        fail("out of memory");
+        return nullptr;
+    }
     if (!loadTextureData(in, texture, header, header.format, false)) {
         texture->release(true);
         fail("'" + path + "' is damaged or not a texture file this tool can read");
@@ -213,53 +297,106 @@ Texture* Tool::loadFile(const std::string& path, GfxHeader& header) {
     return texture;
 }
 
-bool Tool::frameToRgba(Texture* texture, int frame, uint8_t* rgba) {
-    auto* data = dynamic_cast<TextureDataSW*>(texture->getData());
-    const Size size = texture->getSize();
-    const int32_t format = texture->getFormat();
-    const int64_t pixels = static_cast<int64_t>(size.width) * size.height;
-    std::memset(rgba, 0, static_cast<size_t>(pixels) * 4);
-    if (!data)
-        return false;
-    auto put = [&](int64_t i, const PixelRef& pixel) {
+// The rows of a run of frames, one below the other, as 8-bit RGBA, made one row at a time in order, so that
+// memory stays in proportion to a row and to the file, whatever size the file declares.
+class FrameRows {
+  public:
+    FrameRows(Texture* texture, int firstFrame) : texture(texture), firstFrame(firstFrame) {
+        data = dynamic_cast<TextureDataSW*>(texture->getData());
+        packedData = dynamic_cast<TextureDataSWPackedPlain*>(data);
+        size = texture->getSize();
+        format = texture->getFormat();
+        bytesPerPixel = getBytesPerPixel(format);
+    }
+
+    // Row y of the run of frames (y counts through the frames in order, starting at 0).
+    bool row(int y, uint8_t* rgba) {
+        std::memset(rgba, 0, static_cast<size_t>(size.width) * 4);
+        const int frame = firstFrame + y / size.height;
+        const int line = y % size.height;
+        if (!data || !data->lock()->pixels)
+            return false;
+        return data->getStorageFormat() == STORAGE_RAW ? rawRow(frame, line, rgba)
+                                                       : packedRow(frame, line, rgba);
+    }
+
+    static bool produce(void* context, int y, uint8_t* rgba) {
+        return static_cast<FrameRows*>(context)->row(y, rgba);
+    }
+
+  private:
+    void put(uint8_t* rgba, int x, const PixelRef& pixel) {
         int r, g, b, a;
         pixel.readRGBA(r, g, b, a);
-        rgba[4 * i] = static_cast<uint8_t>(r);
-        rgba[4 * i + 1] = static_cast<uint8_t>(g);
-        rgba[4 * i + 2] = static_cast<uint8_t>(b);
-        rgba[4 * i + 3] = static_cast<uint8_t>(a);
-    };
-    if (data->getStorageFormat() == STORAGE_RAW) {
-        uint8_t* level = static_cast<uint8_t*>(data->lock()->pixels);
+        rgba[4 * x] = static_cast<uint8_t>(r);
+        rgba[4 * x + 1] = static_cast<uint8_t>(g);
+        rgba[4 * x + 2] = static_cast<uint8_t>(b);
+        rgba[4 * x + 3] = static_cast<uint8_t>(a);
+    }
+
+    bool rawRow(int frame, int line, uint8_t* rgba) {
+        const uint8_t* level = static_cast<const uint8_t*>(data->lock()->pixels);
         const int64_t offset = data->getFrameOffset(frame);
         const int64_t bytes = levelByteSize(format, size.width, size.height);
-        if (!level || bytes <= 0 || offset < 0 || offset + bytes > data->getDataSize())
+        if (bytes <= 0 || offset < 0 || offset + bytes > data->getDataSize())
             return false;
-        const PixelRef first(level + offset, format, texture);
-        for (int64_t i = 0; i < pixels; ++i)
-            put(i, first.at(i));
+        const PixelRef first(const_cast<uint8_t*>(level) + offset, format, texture);
+        const int64_t start = static_cast<int64_t>(line) * size.width;
+        for (int x = 0; x < size.width; ++x)
+            put(rgba, x, first.at(start + x));
         return true;
     }
-    auto* packedData = dynamic_cast<TextureDataSWPackedPlain*>(data);
-    const int32_t bytesPerPixel = getBytesPerPixel(format);
-    if (!packedData || (bytesPerPixel != 2 && bytesPerPixel != 4))
-        return false;
-    std::vector<uint8_t> unpacked(static_cast<size_t>(pixels) * bytesPerPixel);
-    std::vector<uint8_t> classes(static_cast<size_t>(pixels));
-    const bool complete = packedData->unpackFrame(frame, unpacked.data(), classes.data(), size.width);
-    const bool colorIndexed = data->isColorIndexed();
-    for (int64_t i = 0; i < pixels; ++i) {
-        if (classes[i] == PIXEL_TRANSPARENT)
-            continue;
-        const int32_t held = packedPixelFormat(format, colorIndexed, classes[i] == PIXEL_PARTIAL);
-        put(i, PixelRef(unpacked.data() + i * bytesPerPixel, held, texture));
+
+    bool packedRow(int frame, int line, uint8_t* rgba) {
+        if (!packedData || (bytesPerPixel != 2 && bytesPerPixel != 4))
+            return false;
+        if (line == 0) {
+            // A new frame: its rows are read from its offset on, one after the other.
+            const int32_t offset = data->getFrameOffset(frame);
+            broken = frame >= data->getFrameCount() || offset < 0;
+            position = broken ? 0 : static_cast<size_t>(offset);
+        }
+        if (broken)
+            return false;
+        if (pixels.empty()) {
+            pixels.assign(static_cast<size_t>(size.width) * bytesPerPixel, 0);
+            classes.assign(static_cast<size_t>(size.width), 0);
+        }
+        std::fill(pixels.begin(), pixels.end(), 0);
+        std::fill(classes.begin(), classes.end(), 0);
+        const PixelRect out{pixels.data(), classes.data(), size.width, 1, size.width};
+        const uint8_t* level = static_cast<const uint8_t*>(data->lock()->pixels);
+        broken = !unpackRow(level, static_cast<size_t>(packedData->getPackedSize()), position, bytesPerPixel,
+                            data->getStorageFormat(), out);
+        const bool colorIndexed = data->isColorIndexed();
+        for (int x = 0; x < size.width; ++x) {
+            if (classes[x] == PIXEL_TRANSPARENT)
+                continue;
+            const int32_t held = packedPixelFormat(format, colorIndexed, classes[x] == PIXEL_PARTIAL);
+            put(rgba, x, PixelRef(pixels.data() + static_cast<size_t>(x) * bytesPerPixel, held, texture));
+        }
+        return !broken;
     }
-    return complete;
-}
+
+    Texture* texture;
+    int firstFrame;
+    TextureDataSW* data = nullptr;
+    TextureDataSWPackedPlain* packedData = nullptr;
+    Size size;
+    int32_t format = 0;
+    int32_t bytesPerPixel = 0;
+    size_t position = 0;
+    bool broken = false;
+    std::vector<uint8_t> pixels;
+    std::vector<uint8_t> classes;
+};
 
 int Tool::toPng(const Options& options) {
     if (options.positional.size() != 2)
         return usageError("topng needs FILE.gfx and OUT.png");
+    const std::string& outputPath = options.positional[1];
+    if (sameFile(options.positional[0], outputPath))
+        return fail("the output '" + outputPath + "' is the input file");
     GfxHeader header;
     TextureRef texture(loadFile(options.positional[0], header));
     if (!texture.texture)
@@ -274,27 +411,21 @@ int Tool::toPng(const Options& options) {
     const int64_t frameBytes = static_cast<int64_t>(size.width) * size.height * 4;
     if (static_cast<int64_t>(size.height) * count > INT32_MAX || frameBytes * count > (int64_t{1} << 31))
         return fail("the picture would be too large");
-    std::vector<uint8_t> rgba(static_cast<size_t>(frameBytes * count));
-    bool complete = true;
-    // One step per frame, and the writing.
-    progress = std::make_unique<toolsupport::ProgressLine>(err, "gfxtool: topng", options.quiet);
-    for (int i = 0; i < count; ++i) {
-        progress->update(i, count + 1, "frame " + std::to_string(first + i));
-        complete = frameToRgba(texture.texture, first + i, rgba.data() + frameBytes * i) && complete;
-    }
-    progress->update(count, count + 1, "writing " + options.positional[1]);
     const int height = size.height * count;
-    std::vector<png_bytep> rows(static_cast<size_t>(height));
-    for (int y = 0; y < height; ++y)
-        rows[y] = rgba.data() + static_cast<size_t>(y) * size.width * 4;
-    if (!writePngFile(options.positional[1].c_str(), size.width, height, rows.data()))
-        return fail("cannot write '" + options.positional[1] + "'");
+    FrameRows source(texture.texture, first);
+    std::vector<uint8_t> row(static_cast<size_t>(size.width) * 4);
+    PngRows rows{FrameRows::produce, &source, row.data(), true};
+    progress = std::make_unique<toolsupport::ProgressLine>(err, "gfxtool: topng", options.quiet);
+    progress->update(0, 1, "writing " + outputPath);
+    OutputFile output(outputPath);
+    const std::string& temporary = output.create();
+    if (temporary.empty() || !writePngFile(temporary.c_str(), size.width, height, &rows) || !output.commit())
+        return fail("cannot write '" + outputPath + "'");
     progress->finish();
-    if (!complete)
+    if (!rows.complete)
         std::fprintf(err, "gfxtool: warning: damaged frame data; what could not be read is transparent\n");
     if (!options.quiet)
-        std::fprintf(out, "%s: %d x %d, %d frame(s)\n", options.positional[1].c_str(), size.width, height,
-                     count);
+        std::fprintf(out, "%s: %d x %d, %d frame(s)\n", outputPath.c_str(), size.width, height, count);
     return EXIT_OK;
 }
 
@@ -321,6 +452,9 @@ int Tool::fromPng(const Options& options) {
                                                   : " (packed storage takes 2, 3 and 4)"));
     if (options.frames < 1)
         return usageError("--frames must be at least 1");
+    const std::string& outputPath = options.positional[1];
+    if (sameFile(options.positional[0], outputPath))
+        return fail("the output '" + outputPath + "' is the input file");
 
     mt::FileInputStream file{mt::String(options.positional[0].c_str()), 0};
     if (!file.isOpen())
@@ -332,8 +466,9 @@ int Tool::fromPng(const Options& options) {
     progress->update(0, steps, "reading " + options.positional[0]);
     PNGImageLoader loader;
     loader.setMaxSide(GFX_MAX_SIDE);
+    // Any error libpng reports (damaged or truncated data) gives no picture, and no output is written.
     TextureRef picture(loader.load(&cached));
-    if (!picture.texture || !picture.texture->lock() || !picture.texture->lock()->pixels)
+    if (!picture.texture)
         return fail("'" + options.positional[0] + "' is not a readable PNG picture");
     const Size size = picture.texture->getSize();
     if (size.height % options.frames != 0)
@@ -372,31 +507,36 @@ int Tool::fromPng(const Options& options) {
         }
     }
 
-    TextureRef texture(
-        new Texture(TEXTURE_FROM_FILE, mt::String(), Size{size.width, frameHeight}, format, nullptr, 0, 1));
+    TextureRef texture(new (std::nothrow) Texture(TEXTURE_FROM_FILE, mt::String(),
+                                                  Size{size.width, frameHeight}, format, nullptr, 0, 1));
+    if (!texture.texture)
+        return fail("out of memory");
     TextureDataSW* data;
     if (storage == STORAGE_RAW)
-        data = new TextureDataSWRaw(texture.texture);
+        data = new (std::nothrow) TextureDataSWRaw(texture.texture);
     else if (storage == STORAGE_PACKED_PLAIN)
-        data = new TextureDataSWPackedPlain(texture.texture);
+        data = new (std::nothrow) TextureDataSWPackedPlain(texture.texture);
     else
-        data = new TextureDataSWPackedAlpha(texture.texture);
-    void* block = data->allocateLevel0(static_cast<int>(level.size()));
-    if (!block)
+        data = new (std::nothrow) TextureDataSWPackedAlpha(texture.texture);
+    void* block = data ? data->allocateLevel0(static_cast<int>(level.size())) : nullptr;
+    int32_t* frameTable = data ? data->createFrameTable(options.frames) : nullptr;
+    if (!block || !frameTable || !texture.texture->setFrameCount(options.frames))
         return fail("out of memory");
     std::memcpy(block, level.data(), level.size());
-    std::copy(offsets.begin(), offsets.end(), data->createFrameTable(options.frames));
-    texture.texture->setFrameCount(options.frames);
+    std::copy(offsets.begin(), offsets.end(), frameTable);
 
-    progress->update(steps - 1, steps, "writing " + options.positional[1]);
-    const int written = saveTextureFile(texture.texture, options.frames, options.positional[1].c_str());
-    if (written <= 0)
-        return fail("cannot write '" + options.positional[1] + "'");
+    progress->update(steps - 1, steps, "writing " + outputPath);
+    OutputFile output(outputPath);
+    const std::string& temporary = output.create();
+    const int written =
+        temporary.empty() ? 0 : saveTextureFile(texture.texture, options.frames, temporary.c_str());
+    if (written <= 0 || !output.commit(written))
+        return fail("cannot write '" + outputPath + "'");
     progress->finish();
     if (!options.quiet)
-        std::fprintf(out, "%s: %d x %d, %d frame(s), format %s, %s, %d bytes\n",
-                     options.positional[1].c_str(), size.width, frameHeight, options.frames,
-                     describePixelFormat(format).c_str(), getStorageFormatName(storage), written);
+        std::fprintf(out, "%s: %d x %d, %d frame(s), format %s, %s, %d bytes\n", outputPath.c_str(),
+                     size.width, frameHeight, options.frames, describePixelFormat(format).c_str(),
+                     getStorageFormatName(storage), written);
     return EXIT_OK;
 }
 
@@ -473,10 +613,22 @@ std::string readOptions(const std::vector<std::string>& args, const toolsupport:
     return "";
 }
 
+int runCommand(const std::vector<std::string>& args, Tool& tool, FILE* out);
+
 }  // namespace
 
 int run(const std::vector<std::string>& args, FILE* out, FILE* err) {
     Tool tool(out, err);
+    try {
+        return runCommand(args, tool, out);
+    } catch (const std::bad_alloc&) {
+        return tool.fail("out of memory");
+    }
+}
+
+namespace {
+
+int runCommand(const std::vector<std::string>& args, Tool& tool, FILE* out) {
     if (args.empty())
         return tool.usageError("no command given");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
@@ -507,5 +659,7 @@ int run(const std::vector<std::string>& args, FILE* out, FILE* err) {
         return tool.fromPng(options);
     return tool.info(options);
 }
+
+}  // namespace
 
 }  // namespace gfxtool
