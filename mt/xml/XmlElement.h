@@ -1,5 +1,8 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <new>
+#include <vector>
 
 #include "mt/xml/XmlName.h"
 #include "mt/xml/XmlValue.h"
@@ -11,18 +14,31 @@ struct XmlAttribute {
     XmlValue value;
     XmlAttribute* previous = nullptr;
     XmlAttribute* next = nullptr;
+    bool inArena = false;  // the record lies in its document's arena and is not freed on its own
 };
+
+class XmlArena;
 
 // An element of a document tree. It owns its children and attributes; destroying it destroys them and
 // takes it out of its parent's child list. Every walk over the tree is iterative, so a document nested
 // arbitrarily deep cannot exhaust the stack.
+//
+// Elements made with new are freed one by one. The reader places the elements of a parsed document in one
+// arena (see XmlArena); delete works on them just the same, and a parsed element may be detached, kept,
+// moved into another tree or deleted on its own.
 class XmlElement {
-public:
+  public:
     explicit XmlElement(const XmlName& name = XmlName());
     // Deep copy of the whole subtree; the copy has no parent.
     XmlElement(const XmlElement& other);
     XmlElement& operator=(const XmlElement&) = delete;
     ~XmlElement();
+    // Each element made with new has a header that tells delete how it was made: on the heap by itself, or
+    // in an arena, whose share it then gives up.
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
+    static void operator delete(void* memory) noexcept;
+    static void operator delete(void* memory, const std::nothrow_t&) noexcept;
 
     const XmlName& name() const { return elementName; }
     void rename(const XmlName& name) { elementName = name; }
@@ -62,7 +78,26 @@ public:
     // Attribute records of one element share one block of this many; further ones are allocated alone.
     static constexpr int ATTRIBUTE_BLOCK = 4;
 
-private:
+  private:
+    friend class XmlParser;
+    // Attribute ids and records, as mergeRepeatedAttributes sorts them.
+    struct AttributeOrder {
+        uint32_t id;
+        uint32_t position;
+        XmlAttribute* attribute;
+    };
+
+    // An element placed in arena; null without memory.
+    static XmlElement* createIn(XmlArena& arena, XmlName&& name);
+    // An empty record from the element's arena at the end of the list, without a look for one of the same
+    // id; null without memory. For readers, which call mergeRepeatedAttributes when the element is complete.
+    XmlAttribute* appendArenaAttribute(XmlName&& name);
+    // Makes the ids of the attributes unique as setAttribute one by one would have: of the records with one
+    // id, the first stays in its place and takes the value of the last. Linear-logarithmic in the count.
+    void mergeRepeatedAttributes(std::vector<AttributeOrder>& scratch);
+    void appendAttributeRecord(XmlAttribute* attribute);
+    void unlinkAttribute(XmlAttribute* attribute);
+
     XmlAttribute* newAttribute(const XmlName& name, const XmlValue& value);
     void deleteAttribute(XmlAttribute* attribute);
     void unlinkChild(XmlElement* child);
@@ -82,6 +117,7 @@ private:
     XmlElement* parentElement = nullptr;
     XmlElement* previousElement = nullptr;
     XmlElement* nextElement = nullptr;
+    XmlArena* arena = nullptr;  // where the element lies, or null for one made with new
 };
 
 }  // namespace mt

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "mt/xml/XmlElement.h"
+
 namespace mt {
 
 class InputStream;
-class XmlElement;
-class XmlName;
-class XmlValue;
+class XmlArena;
 namespace file {
 class File;
 }
@@ -28,7 +28,8 @@ class File;
 // A stream whose first byte is 1 holds the binary form (see XmlWriter::writeBinary).
 //
 // A parse returns a nameless root element (id 0) whose children are the top-level elements; the caller owns
-// it. One parser may parse any number of documents, one at a time.
+// it. One parser may parse any number of documents, one at a time. The elements of a document lie in one
+// arena of their own (see XmlElement); reading costs time and memory linear in the input.
 class XmlParser {
   public:
     // Limits: element text is kept up to TEXT_SIZE - 1 characters, tag names up to TAG_NAME_SIZE - 1,
@@ -63,22 +64,30 @@ class XmlParser {
     bool wasTooDeep() const { return tooDeep; }
 
   private:
-    // One open element of the text reader and its text so far.
+    // One open element of the text reader. Its text so far is texts[level]; the part of it that counts
+    // ends at the last "<" after a segment (a segment cut off by the end of the stream is dropped), and is
+    // stored in the element when it closes or the parse ends.
     struct Level {
         XmlElement* element;
-        bool percent;              // a "%" was stored in the element's text
-        XmlValue* text = nullptr;  // the element's text value, once it has one
+        bool percent = false;           // a "%" was stored in the element's text
+        int committed = 0;              // characters of the text that count
+        bool committedPercent = false;  // whether a "%" lies among them
     };
     enum class Tag { ELEMENT, CLOSING, INCOMPLETE };
 
     void parseText(XmlElement* root);
+    void parseContent();
+    void collectTextRun(std::string& text, Level& level);
     void parseBinary(XmlElement* root);
     Tag readTag(bool& selfClosing, bool& closedByName);
     void setAttributes(XmlElement* element);
     // One binary record up to its attributes' end: the element with its name and attributes, or null.
     XmlElement* readBinaryRecord();
     bool readBinaryName(XmlName& name);
-    void setElementText(Level& level, const std::string& text);
+    void storeText(size_t level);
+    // A value of the document: inside the value when short, else in the arena (or on the heap without it).
+    void storeValue(XmlValue& value, uint8_t type, const void* bytes, int length, bool terminate);
+    bool readBinaryValue(XmlElement* element, XmlName& name);
 
     // Byte input over a read-ahead buffer, so that a character costs no call into the stream.
     int nextByte() { return readIndex < fill ? buffer[readIndex++] : refillAndRead(); }
@@ -107,6 +116,7 @@ class XmlParser {
     bool skipComment();
 
     InputStream* stream = nullptr;
+    XmlArena* arena = nullptr;  // of the document being read
     std::unique_ptr<uint8_t[]> buffer;
     int readIndex = 0;
     int fill = 0;
@@ -125,6 +135,7 @@ class XmlParser {
     char attributeText[ATTRIBUTE_TEXT_SIZE];
     int attributeTextLength = 0;
     std::vector<uint8_t> decoded;
+    std::vector<XmlElement::AttributeOrder> attributeOrder;
 };
 
 }  // namespace mt

@@ -1,0 +1,35 @@
+#pragma once
+// Finding the next byte of interest in a run of text, sixteen bytes at a time where the processor allows.
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define MT_XML_SCAN_SSE2 1
+#endif
+
+namespace mt::xmlscan {
+
+// The first byte in [p, end) that equals one of the four stops (repeat one to look for fewer), or end.
+template <uint8_t A, uint8_t B, uint8_t C, uint8_t D>
+inline const uint8_t* findAny(const uint8_t* p, const uint8_t* end) {
+#ifdef MT_XML_SCAN_SSE2
+    const __m128i a = _mm_set1_epi8(static_cast<char>(A));
+    const __m128i b = _mm_set1_epi8(static_cast<char>(B));
+    const __m128i c = _mm_set1_epi8(static_cast<char>(C));
+    const __m128i d = _mm_set1_epi8(static_cast<char>(D));
+    while (end - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, a), _mm_cmpeq_epi8(bytes, b)),
+                                          _mm_or_si128(_mm_cmpeq_epi8(bytes, c), _mm_cmpeq_epi8(bytes, d)));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+        if (mask != 0)
+            return p + __builtin_ctz(mask);
+        p += 16;
+    }
+#endif
+    while (p < end && *p != A && *p != B && *p != C && *p != D)
+        ++p;
+    return p;
+}
+
+}  // namespace mt::xmlscan
