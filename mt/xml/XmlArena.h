@@ -26,6 +26,21 @@ class XmlArena {
         return allocateInNewBlock(size);
     }
 
+    // Records of one size (attribute records) that are freed and made again while a document is edited: a
+    // freed one is kept for the next, so that editing does not make the arena grow.
+    void* allocateRecord(size_t size) {
+        if (!spareRecords)
+            return allocate(size);
+        Spare* record = spareRecords;
+        spareRecords = record->next;
+        return record;
+    }
+    void recycleRecord(void* record) {
+        auto* spare = static_cast<Spare*>(record);
+        spare->next = spareRecords;
+        spareRecords = spare;
+    }
+
     void retain() { ++users; }
     // For an arena that nothing was placed in after all.
     void destroyIfUnused() {
@@ -39,12 +54,16 @@ class XmlArena {
     }
 
   private:
-    static constexpr size_t ALIGNMENT = alignof(std::max_align_t);
+    // Everything kept here holds pointers and integers of at most 8 bytes.
+    static constexpr size_t ALIGNMENT = 8;
     static constexpr size_t FIRST_BLOCK = 4096;
     static constexpr size_t LARGEST_BLOCK = 256 * 1024;
 
     struct Block {
         Block* next;
+    };
+    struct Spare {
+        Spare* next;
     };
 
     XmlArena() = default;
@@ -55,6 +74,7 @@ class XmlArena {
     Block* blocks = nullptr;
     char* cursor = nullptr;
     char* limit = nullptr;
+    Spare* spareRecords = nullptr;
     size_t nextBlockSize = FIRST_BLOCK;
     uint32_t users = 0;
 };

@@ -44,7 +44,8 @@ XmlElement::~XmlElement() {
 namespace {
 
 // Room before an element made with new or placed in an arena, for the arena or null.
-constexpr size_t HEADER = alignof(std::max_align_t);
+constexpr size_t HEADER = sizeof(XmlArena*);
+static_assert(HEADER % alignof(XmlElement) == 0, "an element after its header must be aligned");
 
 XmlArena*& madeIn(void* element) {
     return *reinterpret_cast<XmlArena**>(static_cast<char*>(element) - HEADER);
@@ -97,10 +98,10 @@ XmlElement* XmlElement::createIn(XmlArena& arena, XmlName&& name) {
 }
 
 XmlAttribute* XmlElement::appendArenaAttribute(XmlName&& name) {
-    void* memory = arena ? arena->allocate(sizeof(XmlAttribute)) : nullptr;
+    void* memory = arena->allocateRecord(sizeof(XmlAttribute));
     if (!memory)
         return nullptr;
-    auto* attribute = new (memory) XmlAttribute{std::move(name), XmlValue(), attributeTail, nullptr, true};
+    auto* attribute = new (memory) XmlAttribute{std::move(name), XmlValue(), attributeTail, nullptr};
     appendAttributeRecord(attribute);
     return attribute;
 }
@@ -169,6 +170,10 @@ void XmlElement::mergeRepeatedAttributes(std::vector<AttributeOrder>& scratch) {
 // Most elements have a few attributes: their records come from one block per element, which saves a trip
 // to the heap for each of them when trees are built and freed.
 XmlAttribute* XmlElement::newAttribute(const XmlName& name, const XmlValue& value) {
+    if (arena) {
+        void* memory = arena->allocateRecord(sizeof(XmlAttribute));
+        return memory ? new (memory) XmlAttribute{name, value, attributeTail, nullptr} : nullptr;
+    }
     if (!attributeBlock) {
         attributeBlock =
             static_cast<XmlAttribute*>(::operator new(sizeof(XmlAttribute) * ATTRIBUTE_BLOCK, std::nothrow));
@@ -178,15 +183,16 @@ XmlAttribute* XmlElement::newAttribute(const XmlName& name, const XmlValue& valu
             if (blockUsed & (1u << slot))
                 continue;
             blockUsed = static_cast<uint8_t>(blockUsed | (1u << slot));
-            return new (attributeBlock + slot) XmlAttribute{name, value, attributeTail, nullptr, false};
+            return new (attributeBlock + slot) XmlAttribute{name, value, attributeTail, nullptr};
         }
     }
-    return new (std::nothrow) XmlAttribute{name, value, attributeTail, nullptr, false};
+    return new (std::nothrow) XmlAttribute{name, value, attributeTail, nullptr};
 }
 
 void XmlElement::deleteAttribute(XmlAttribute* attribute) {
-    if (attribute->inArena) {
+    if (arena) {
         attribute->~XmlAttribute();
+        arena->recycleRecord(attribute);
     } else if (attributeBlock && attribute >= attributeBlock &&
                attribute < attributeBlock + ATTRIBUTE_BLOCK) {
         attribute->~XmlAttribute();

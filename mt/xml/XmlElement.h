@@ -14,7 +14,6 @@ struct XmlAttribute {
     XmlValue value;
     XmlAttribute* previous = nullptr;
     XmlAttribute* next = nullptr;
-    bool inArena = false;  // the record lies in its document's arena and is not freed on its own
 };
 
 class XmlArena;
@@ -109,15 +108,15 @@ class XmlElement {
     XmlElement* childHead = nullptr;
     XmlElement* childTail = nullptr;
     int children = 0;
+    int attributes = 0;
     XmlAttribute* attributeHead = nullptr;
     XmlAttribute* attributeTail = nullptr;
-    int attributes = 0;
     XmlAttribute* attributeBlock = nullptr;  // raw storage for ATTRIBUTE_BLOCK records
-    uint8_t blockUsed = 0;                   // which records of the block are in use
     XmlElement* parentElement = nullptr;
     XmlElement* previousElement = nullptr;
     XmlElement* nextElement = nullptr;
     XmlArena* arena = nullptr;  // where the element lies, or null for one made with new
+    uint8_t blockUsed = 0;      // which records of the attribute block are in use
 };
 
 }  // namespace mt

@@ -42,6 +42,11 @@ inline int runLength(const uint8_t* p, const uint8_t* end, const StopSet& stops)
     return static_cast<int>(q - p);
 }
 
+inline const char* findQuote(const char* p, const char* end) {
+    return reinterpret_cast<const char*>(xmlscan::findAny<'"', '"', '"', '"'>(
+        reinterpret_cast<const uint8_t*>(p), reinterpret_cast<const uint8_t*>(end)));
+}
+
 inline int hexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -364,6 +369,7 @@ void XmlParser::parseContent() {
 XmlParser::Tag XmlParser::readTag(bool& selfClosing, bool& closedByName) {
     tagNameLength = 0;
     attributeTextLength = 0;
+    attributeSource = attributeText;
     int position = 0;
     for (;; ++position) {
         int run = runLength(buffer.get() + readIndex, buffer.get() + fill, NAME_STOPS);
@@ -396,25 +402,31 @@ XmlParser::Tag XmlParser::readTag(bool& selfClosing, bool& closedByName) {
         const uint8_t* start = buffer.get() + readIndex;
         const uint8_t* end = buffer.get() + fill;
         int lineFeeds = 0;
-        for (const uint8_t* p = start;; ++p) {
-            p = xmlscan::findAny<'"', '>', '<', '\n'>(p, end);
-            if (p == end || *p == '<')
-                break;  // the careful way below
-            if (*p == '"') {
-                inQuotes = !inQuotes;
-            } else if (*p == '\n') {
-                ++lineFeeds;
-            } else if (!inQuotes) {
-                int length = static_cast<int>(p - start);
-                attributeTextLength = length < ATTRIBUTE_TEXT_SIZE ? length : ATTRIBUTE_TEXT_SIZE;
-                std::memcpy(attributeText, start, static_cast<size_t>(attributeTextLength));
-                if (length > 0 && p[-1] == '/')
-                    selfClosing = true;
-                lineNumber += lineFeeds;
-                readIndex = static_cast<int>(p + 1 - buffer.get());
-                return tagNameLength > 0 && tagName[0] == '/' ? Tag::CLOSING : Tag::ELEMENT;
+        for (const uint8_t* chunk = start; chunk < end; chunk += 16) {
+            const int count = end - chunk < 16 ? static_cast<int>(end - chunk) : 16;
+            for (unsigned stops = xmlscan::stopMask<'"', '>', '<', '\n'>(chunk, count); stops;
+                 stops &= stops - 1) {
+                const uint8_t* p = chunk + __builtin_ctz(stops);
+                if (*p == '"') {
+                    inQuotes = !inQuotes;
+                } else if (*p == '\n') {
+                    ++lineFeeds;
+                } else if (*p == '<') {
+                    goto carefully;  // a comment may start here
+                } else if (!inQuotes) {
+                    // The attribute text is read where it lies; the buffer stays as it is until it is parsed.
+                    int length = static_cast<int>(p - start);
+                    attributeTextLength = length < ATTRIBUTE_TEXT_SIZE ? length : ATTRIBUTE_TEXT_SIZE;
+                    attributeSource = reinterpret_cast<const char*>(start);
+                    if (length > 0 && p[-1] == '/')
+                        selfClosing = true;
+                    lineNumber += lineFeeds;
+                    readIndex = static_cast<int>(p + 1 - buffer.get());
+                    return tagNameLength > 0 && tagName[0] == '/' ? Tag::CLOSING : Tag::ELEMENT;
+                }
             }
         }
+    carefully:
         inQuotes = false;
         for (;;) {
             int run = runLength(buffer.get() + readIndex, buffer.get() + fill, ATTRIBUTE_STOPS);
@@ -448,7 +460,7 @@ XmlParser::Tag XmlParser::readTag(bool& selfClosing, bool& closedByName) {
 // name="value" pairs of the attribute text. The name ends at "=" or white space, the value is what lies
 // between the next two double quotes. Attributes without a name or without a value are dropped.
 void XmlParser::setAttributes(XmlElement* element) {
-    const char* text = attributeText;
+    const char* text = attributeSource;
     const char* end = text + attributeTextLength;
     const char* p = text;
     while (p < end) {
@@ -462,12 +474,11 @@ void XmlParser::setAttributes(XmlElement* element) {
         int nameLength = static_cast<int>(p - name);
         if (nameLength > ATTRIBUTE_NAME_SIZE - 1)
             nameLength = ATTRIBUTE_NAME_SIZE - 1;
-        const char* quote = static_cast<const char*>(std::memchr(p, '"', static_cast<size_t>(end - p)));
-        const char* value = quote ? quote + 1 : end;
-        const char* close =
-            static_cast<const char*>(std::memchr(value, '"', static_cast<size_t>(end - value)));
-        const char* valueEnd = close ? close : end;
-        p = close ? close + 1 : end;
+        const char* quote = findQuote(p, end);
+        const char* value = quote < end ? quote + 1 : end;
+        const char* close = findQuote(value, end);
+        const char* valueEnd = close;
+        p = close < end ? close + 1 : end;
         int valueLength = static_cast<int>(valueEnd - value);
         if (valueLength > ATTRIBUTE_VALUE_SIZE - 1)
             valueLength = ATTRIBUTE_VALUE_SIZE - 1;

@@ -133,6 +133,7 @@ class XmlParser {
     char tagName[TAG_NAME_SIZE];
     int tagNameLength = 0;
     char attributeText[ATTRIBUTE_TEXT_SIZE];
+    const char* attributeSource = attributeText;  // the attribute text: in attributeText or the buffer
     int attributeTextLength = 0;
     std::vector<uint8_t> decoded;
     std::vector<XmlElement::AttributeOrder> attributeOrder;

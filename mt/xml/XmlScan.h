@@ -32,4 +32,26 @@ inline const uint8_t* findAny(const uint8_t* p, const uint8_t* end) {
     return p;
 }
 
+// Bit i set when p[i] is one of the stops, for the count (at most 16) bytes from p.
+template <uint8_t A, uint8_t B, uint8_t C, uint8_t D>
+inline unsigned stopMask(const uint8_t* p, int count) {
+#ifdef MT_XML_SCAN_SSE2
+    if (count == 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hits =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(A))),
+                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(B)))),
+                         _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(C))),
+                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(D)))));
+        return static_cast<unsigned>(_mm_movemask_epi8(hits));
+    }
+#endif
+    unsigned mask = 0;
+    for (int i = 0; i < count; ++i) {
+        if (p[i] == A || p[i] == B || p[i] == C || p[i] == D)
+            mask |= 1u << i;
+    }
+    return mask;
+}
+
 }  // namespace mt::xmlscan
