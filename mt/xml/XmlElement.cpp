@@ -85,23 +85,22 @@ void XmlElement::operator delete(void* memory, const std::nothrow_t&) noexcept {
     freeElementMemory(memory);
 }
 
-XmlElement* XmlElement::createIn(XmlArena& arena, XmlName&& name) {
+XmlElement* XmlElement::createIn(XmlArena& arena, const char* text, int length, uint32_t id) {
     auto* block = static_cast<char*>(arena.allocate(HEADER + sizeof(XmlElement)));
     if (!block)
         return nullptr;
     madeIn(block + HEADER) = &arena;
-    auto* element = ::new (block + HEADER) XmlElement(XmlName());
-    element->elementName = std::move(name);
+    auto* element = ::new (block + HEADER) XmlElement(text, length, id);
     element->arena = &arena;
     arena.retain();
     return element;
 }
 
-XmlAttribute* XmlElement::appendArenaAttribute(XmlName&& name) {
+XmlAttribute* XmlElement::appendArenaAttribute(const char* text, int length, uint32_t id) {
     void* memory = arena->allocateRecord(sizeof(XmlAttribute));
     if (!memory)
         return nullptr;
-    auto* attribute = new (memory) XmlAttribute{std::move(name), XmlValue(), attributeTail, nullptr};
+    auto* attribute = new (memory) XmlAttribute{nameOf(text, length, id), XmlValue(), attributeTail, nullptr};
     appendAttributeRecord(attribute);
     return attribute;
 }

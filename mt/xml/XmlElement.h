@@ -86,11 +86,17 @@ class XmlElement {
         XmlAttribute* attribute;
     };
 
-    // An element placed in arena; null without memory.
-    static XmlElement* createIn(XmlArena& arena, XmlName&& name);
-    // An empty record from the element's arena at the end of the list, without a look for one of the same
-    // id; null without memory. For readers, which call mergeRepeatedAttributes when the element is complete.
-    XmlAttribute* appendArenaAttribute(XmlName&& name);
+    // Names as readers find them: length characters of text (kept), or a bare id when text is null.
+    static XmlName nameOf(const char* text, int length, uint32_t id) {
+        return text ? XmlName(text, length, true) : XmlName(id);
+    }
+    XmlElement(const char* text, int length, uint32_t id) : elementName(nameOf(text, length, id)) {}
+    // An element placed in arena, named as nameOf says; null without memory.
+    static XmlElement* createIn(XmlArena& arena, const char* text, int length, uint32_t id);
+    // An empty record named as nameOf says, from the element's arena, at the end of the list without a look
+    // for one of the same id; null without memory. For readers, which call mergeRepeatedAttributes when the
+    // element is complete.
+    XmlAttribute* appendArenaAttribute(const char* text, int length, uint32_t id);
     // Makes the ids of the attributes unique as setAttribute one by one would have: of the records with one
     // id, the first stays in its place and takes the value of the last. Linear-logarithmic in the count.
     void mergeRepeatedAttributes(std::vector<AttributeOrder>& scratch);

@@ -33,6 +33,7 @@ struct StopSet {
 };
 constexpr StopSet NAME_STOPS(" \t\n\r>/<");
 constexpr StopSet ATTRIBUTE_STOPS("\"><\n");
+constexpr StopSet ATTRIBUTE_NAME_ENDS("= \t\n\r");
 
 // Length of the run from p that holds no stop byte, at most up to end.
 inline int runLength(const uint8_t* p, const uint8_t* end, const StopSet& stops) {
@@ -99,7 +100,7 @@ XmlElement* XmlParser::parseStream(InputStream* input) {
     arena = XmlArena::create();
     if (!arena)
         return nullptr;
-    XmlElement* root = XmlElement::createIn(*arena, XmlName());
+    XmlElement* root = XmlElement::createIn(*arena, nullptr, 0, 0);
     if (!root) {
         arena->destroyIfUnused();
         arena = nullptr;
@@ -242,7 +243,7 @@ void XmlParser::storeText(size_t level) {
     XmlElement* element = open.element;
     XmlValue* value = element->text();
     if (!value) {
-        XmlAttribute* attribute = element->appendArenaAttribute(XmlName::textContent());
+        XmlAttribute* attribute = element->appendArenaAttribute(nullptr, 0, XmlName::TEXT_ID);
         if (!attribute)
             return;
         value = &attribute->value;
@@ -345,7 +346,7 @@ void XmlParser::parseContent() {
             if (slash)
                 nameLength = static_cast<int>(static_cast<const char*>(slash) - tagName);
         }
-        XmlElement* element = XmlElement::createIn(*arena, XmlName(tagName, nameLength, true));
+        XmlElement* element = XmlElement::createIn(*arena, tagName, nameLength, 0);
         if (!element)
             return;
         ++elementsCreated;
@@ -469,14 +470,19 @@ void XmlParser::setAttributes(XmlElement* element) {
         if (p >= end)
             break;
         const char* name = p;
-        while (p < end && *p != '=' && !isBlank(*p))
+        while (p < end && !ATTRIBUTE_NAME_ENDS.marks[static_cast<uint8_t>(*p)])
             ++p;
         int nameLength = static_cast<int>(p - name);
         if (nameLength > ATTRIBUTE_NAME_SIZE - 1)
             nameLength = ATTRIBUTE_NAME_SIZE - 1;
         const char* quote = findQuote(p, end);
         const char* value = quote < end ? quote + 1 : end;
-        const char* close = findQuote(value, end);
+        // The closing quote, and whether a "%" comes before it.
+        const char* close = reinterpret_cast<const char*>(xmlscan::findAny<'"', '%', '"', '%'>(
+            reinterpret_cast<const uint8_t*>(value), reinterpret_cast<const uint8_t*>(end)));
+        const bool percent = close < end && *close == '%';
+        if (percent)
+            close = findQuote(close, end);
         const char* valueEnd = close;
         p = close < end ? close + 1 : end;
         int valueLength = static_cast<int>(valueEnd - value);
@@ -484,10 +490,10 @@ void XmlParser::setAttributes(XmlElement* element) {
             valueLength = ATTRIBUTE_VALUE_SIZE - 1;
         if (nameLength == 0 || valueLength == 0)
             continue;
-        XmlAttribute* attribute = element->appendArenaAttribute(XmlName(name, nameLength, true));
+        XmlAttribute* attribute = element->appendArenaAttribute(name, nameLength, 0);
         if (!attribute)
             break;
-        if (std::memchr(value, '%', static_cast<size_t>(valueLength))) {
+        if (percent) {
             percentDecode(value, valueLength, decoded);
             storeValue(attribute->value, XmlValue::RAW, decoded.data(), static_cast<int>(decoded.size()),
                        false);
@@ -499,33 +505,34 @@ void XmlParser::setAttributes(XmlElement* element) {
         element->mergeRepeatedAttributes(attributeOrder);
 }
 
-bool XmlParser::readBinaryName(XmlName& name) {
-    uint8_t length;
-    if (!readBytes(&length, 1))
+// A name of the binary form: a length byte and that many characters, or 0 and a 32-bit id (text then null).
+bool XmlParser::readBinaryName(BinaryName& name) {
+    int length = nextByte();
+    if (length < 0)
         return false;
+    name.length = length;
     if (length > 0) {
-        char text[255];
-        if (!readBytes(text, length))
-            return false;
-        name = XmlName(text, length, true);
-        return true;
+        name.text = name.characters;
+        return readBytes(name.characters, length);
     }
     uint8_t id[4];
     if (!readBytes(id, 4))
         return false;
-    name = XmlName(static_cast<uint32_t>(id[0]) | static_cast<uint32_t>(id[1]) << 8 |
-                   static_cast<uint32_t>(id[2]) << 16 | static_cast<uint32_t>(id[3]) << 24);
+    name.text = nullptr;
+    name.id = static_cast<uint32_t>(id[0]) | static_cast<uint32_t>(id[1]) << 8 |
+              static_cast<uint32_t>(id[2]) << 16 | static_cast<uint32_t>(id[3]) << 24;
     return true;
 }
 
 // One attribute's type, length and bytes. Values of length 0, of unknown types and numbers of the wrong size
 // are read and skipped. False when the stream ends inside the value.
-bool XmlParser::readBinaryValue(XmlElement* element, XmlName& name) {
-    uint8_t type;
-    uint8_t length[2];
-    if (!readBytes(&type, 1) || !readBytes(length, 2))
+bool XmlParser::readBinaryValue(XmlElement* element, const BinaryName& name) {
+    const int type = nextByte();
+    const int low = nextByte();
+    const int high = nextByte();
+    if (type < 0 || low < 0 || high < 0)
         return false;
-    const int size = length[0] | length[1] << 8;
+    const int size = low | high << 8;
     if (size == 0)
         return true;
     // The bytes go straight to their place: inside the value when short, else the arena (one more byte for a
@@ -541,40 +548,41 @@ bool XmlParser::readBinaryValue(XmlElement* element, XmlName& name) {
     const bool number = type == XmlValue::UNSIGNED || type == XmlValue::SIGNED || type == XmlValue::FLOAT;
     if (type < XmlValue::TEXT || type > XmlValue::FLOAT || (number && size != 4))
         return true;
-    XmlAttribute* attribute = element->appendArenaAttribute(std::move(name));
+    XmlAttribute* attribute = element->appendArenaAttribute(name.text, name.length, name.id);
     if (!attribute)
         return false;
     XmlValue& value = attribute->value;
     int stored = size;
     if (type == XmlValue::TEXT) {
         // A stored text must end in its terminator; take the characters before the first zero.
-        stored = static_cast<int>(strnlen(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size)));
+        stored = 0;
+        while (stored < size && bytes[stored] != 0)
+            ++stored;
         if (stored > XmlValue::MAX_LENGTH - 1)
             stored = XmlValue::MAX_LENGTH - 1;
         bytes[stored++] = 0;
     }
     if (bytes == local)
-        value.store(type, bytes, stored);
+        value.store(static_cast<uint8_t>(type), bytes, stored);
     else
-        value.lend(type, bytes, stored);
+        value.lend(static_cast<uint8_t>(type), bytes, stored);
     return true;
 }
 
 XmlElement* XmlParser::readBinaryRecord() {
     if (nextByte() != BINARY_MARKER)
         return nullptr;
-    XmlName name;
+    BinaryName name;
     if (!readBinaryName(name))
         return nullptr;
-    XmlElement* element = XmlElement::createIn(*arena, std::move(name));
+    XmlElement* element = XmlElement::createIn(*arena, name.text, name.length, name.id);
     if (!element)
         return nullptr;
     for (;;) {
         int flag = nextByte();
         if (flag == 0)
             break;
-        XmlName attribute;
-        if (flag != 1 || !readBinaryName(attribute) || !readBinaryValue(element, attribute)) {
+        if (flag != 1 || !readBinaryName(name) || !readBinaryValue(element, name)) {
             delete element;
             return nullptr;
         }

@@ -83,11 +83,17 @@ class XmlParser {
     void setAttributes(XmlElement* element);
     // One binary record up to its attributes' end: the element with its name and attributes, or null.
     XmlElement* readBinaryRecord();
-    bool readBinaryName(XmlName& name);
+    struct BinaryName {
+        const char* text = nullptr;  // null for a name by id
+        int length = 0;
+        uint32_t id = 0;
+        char characters[255];
+    };
+    bool readBinaryName(BinaryName& name);
     void storeText(size_t level);
     // A value of the document: inside the value when short, else in the arena (or on the heap without it).
     void storeValue(XmlValue& value, uint8_t type, const void* bytes, int length, bool terminate);
-    bool readBinaryValue(XmlElement* element, XmlName& name);
+    bool readBinaryValue(XmlElement* element, const BinaryName& name);
 
     // Byte input over a read-ahead buffer, so that a character costs no call into the stream.
     int nextByte() { return readIndex < fill ? buffer[readIndex++] : refillAndRead(); }
