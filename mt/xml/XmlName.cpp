@@ -1,5 +1,7 @@
 #include "mt/xml/XmlName.h"
 
+#include "mt/xml/XmlScan.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -71,8 +73,10 @@ XmlName::~XmlName() {
 
 // A copy of the text, inside the name when it is short. Without memory for a long one the name has no text.
 void XmlName::keepText(const char* text, int length) {
+    if (length < 0)
+        return;
     if (length <= INLINE_TEXT) {
-        std::memcpy(textData.local, text, static_cast<size_t>(length));
+        xmlscan::copyBytes(textData.local, text, static_cast<size_t>(length));
         textData.local[length] = '\0';
         storage = LOCAL_TEXT;
         return;

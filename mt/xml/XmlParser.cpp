@@ -229,7 +229,7 @@ void XmlParser::storeValue(XmlValue& value, uint8_t type, const void* bytes, int
         value.store(type, bytes, length, terminate);
         return;
     }
-    std::memcpy(lent, bytes, static_cast<size_t>(length));
+    xmlscan::copyBytes(lent, bytes, static_cast<size_t>(length));
     if (terminate)
         static_cast<uint8_t*>(lent)[length] = 0;
     value.lend(type, static_cast<uint8_t*>(lent), total);
@@ -377,7 +377,7 @@ XmlParser::Tag XmlParser::readTag(bool& selfClosing, bool& closedByName) {
         if (run > 0) {
             int take = TAG_NAME_SIZE - 1 - tagNameLength;
             take = run < take ? run : take;
-            std::memcpy(tagName + tagNameLength, buffer.get() + readIndex, static_cast<size_t>(take));
+            xmlscan::copyBytes(tagName + tagNameLength, buffer.get() + readIndex, static_cast<size_t>(take));
             tagNameLength += take;
             readIndex += run;
             position += run;

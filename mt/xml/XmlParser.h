@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "mt/xml/XmlElement.h"
+#include "mt/xml/XmlScan.h"
 
 namespace mt {
 
@@ -102,7 +103,7 @@ class XmlParser {
     bool ensure(int count);
     bool readBytes(void* destination, int count) {
         if (fill - readIndex >= count) {
-            std::memcpy(destination, buffer.get() + readIndex, static_cast<size_t>(count));
+            xmlscan::copyBytes(destination, buffer.get() + readIndex, static_cast<size_t>(count));
             readIndex += count;
             return true;
         }

@@ -1,6 +1,8 @@
 #pragma once
 // Finding the next byte of interest in a run of text, sixteen bytes at a time where the processor allows.
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -52,6 +54,39 @@ inline unsigned stopMask(const uint8_t* p, int count) {
             mask |= 1u << i;
     }
     return mask;
+}
+
+// Copies count bytes like memmove (the ranges may overlap). Short runs, which are most of what a document
+// holds, are copied inline in at most four moves instead of through a library call.
+inline void copyBytes(void* destination, const void* source, size_t count) {
+    auto* out = static_cast<uint8_t*>(destination);
+    const auto* in = static_cast<const uint8_t*>(source);
+    if (count > 32) {
+        std::memmove(out, in, count);
+    } else if (count >= 16) {
+        uint8_t head[16], tail[16];
+        std::memcpy(head, in, 16);
+        std::memcpy(tail, in + count - 16, 16);
+        std::memcpy(out, head, 16);
+        std::memcpy(out + count - 16, tail, 16);
+    } else if (count >= 8) {
+        uint64_t head, tail;
+        std::memcpy(&head, in, 8);
+        std::memcpy(&tail, in + count - 8, 8);
+        std::memcpy(out, &head, 8);
+        std::memcpy(out + count - 8, &tail, 8);
+    } else if (count >= 4) {
+        uint32_t head, tail;
+        std::memcpy(&head, in, 4);
+        std::memcpy(&tail, in + count - 4, 4);
+        std::memcpy(out, &head, 4);
+        std::memcpy(out + count - 4, &tail, 4);
+    } else if (count > 0) {
+        const uint8_t first = in[0], middle = in[count / 2], last = in[count - 1];
+        out[0] = first;
+        out[count / 2] = middle;
+        out[count - 1] = last;
+    }
 }
 
 }  // namespace mt::xmlscan

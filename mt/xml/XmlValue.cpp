@@ -1,5 +1,7 @@
 #include "mt/xml/XmlValue.h"
 
+#include "mt/xml/XmlScan.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -82,7 +84,7 @@ void XmlValue::store(uint8_t type, const void* bytes, int length, bool terminate
         where = HEAP;
         capacity = total;
     } else if (length > 0) {
-        std::memmove(buffer(), bytes, static_cast<size_t>(length));
+        xmlscan::copyBytes(buffer(), bytes, static_cast<size_t>(length));
     }
     if (terminate)
         buffer()[length] = 0;
