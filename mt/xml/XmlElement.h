@@ -74,7 +74,8 @@ class XmlElement {
     // 40 per element, value length + 36 per attribute, 4 per child, over the whole subtree.
     uint32_t sizeEstimate() const;
 
-    // Attribute records of one element share one block of this many; further ones are allocated alone.
+    // Attribute records of an element made with new share one block of this many; further ones are allocated
+    // alone. Those of a parsed element come from its document's arena, which reuses records that are removed.
     static constexpr int ATTRIBUTE_BLOCK = 4;
 
   private:
@@ -121,7 +122,7 @@ class XmlElement {
     XmlElement* parentElement = nullptr;
     XmlElement* previousElement = nullptr;
     XmlElement* nextElement = nullptr;
-    XmlArena* arena = nullptr;  // where the element lies, or null for one made with new
+    XmlArena* arena = nullptr;  // where the element lies, or null for one made with new or on the stack
     uint8_t blockUsed = 0;      // which records of the attribute block are in use
 };
 
