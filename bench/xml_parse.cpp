@@ -93,6 +93,40 @@ void BM_MtParseBinary(benchmark::State& state) {
 }
 BENCHMARK(BM_MtParseBinary)->Unit(benchmark::kMillisecond);
 
+// One element of the binary form with state.range(0) attributes named by id, every name given twice (the
+// second value stays): the cost per attribute stays flat as the count grows.
+void BM_MtParseBinaryManyAttributes(benchmark::State& state) {
+    const auto count = static_cast<uint32_t>(state.range(0));
+    std::string bytes("\x01\x00\x01\x00\x00\x00", 6);
+    for (uint32_t round = 0; round < 2; ++round) {
+        for (uint32_t id = 0; id < count; ++id) {
+            const char value[] = {static_cast<char>('a' + round), 0};
+            const char attribute[] = {1,
+                                      0,
+                                      static_cast<char>(id),
+                                      static_cast<char>(id >> 8),
+                                      static_cast<char>(id >> 16),
+                                      static_cast<char>(id >> 24),
+                                      1,
+                                      2,
+                                      0};
+            bytes.append(attribute, sizeof attribute);
+            bytes.append(value, sizeof value);
+        }
+    }
+    bytes.append(2, '\0');
+    mt::XmlParser parser;
+    for (auto _ : state) {
+        mt::MemoryStream stream(reinterpret_cast<uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()),
+                                mt::STREAM_NOT_OWNER);
+        std::unique_ptr<mt::XmlElement> root(parser.parseStream(&stream));
+        benchmark::DoNotOptimize(root.get());
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * count * 2);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
+}
+BENCHMARK(BM_MtParseBinaryManyAttributes)->Arg(20000)->Arg(80000)->Arg(320000)->Unit(benchmark::kMillisecond);
+
 void BM_MtWriteText(benchmark::State& state) {
     const std::string& text = document();
     mt::XmlParser parser;

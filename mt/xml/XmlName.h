@@ -6,7 +6,7 @@ namespace mt {
 // The name of an element or attribute: a 32-bit hash of its text, optionally with the text kept.
 // Names are equal when their ids are equal; the text is never compared.
 class XmlName {
-public:
+  public:
     // The id that names an element's text content.
     static constexpr uint32_t TEXT_ID = 7901;
     // Name texts up to this many characters are kept inside the name, longer ones on the heap.
@@ -34,7 +34,7 @@ public:
     static uint32_t hash(const char* text);
     static XmlName textContent() { return XmlName(TEXT_ID); }
 
-private:
+  private:
     enum Storage : uint8_t { NO_TEXT, LOCAL_TEXT, HEAP_TEXT };
 
     void keepText(const char* text, int length);
@@ -49,7 +49,11 @@ private:
     } textData{};
 };
 
-inline bool operator==(const XmlName& left, const XmlName& right) { return left.id() == right.id(); }
-inline bool operator!=(const XmlName& left, const XmlName& right) { return left.id() != right.id(); }
+inline bool operator==(const XmlName& left, const XmlName& right) {
+    return left.id() == right.id();
+}
+inline bool operator!=(const XmlName& left, const XmlName& right) {
+    return left.id() != right.id();
+}
 
 }  // namespace mt

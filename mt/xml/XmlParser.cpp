@@ -2,10 +2,13 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "mt/stream/CachedInputStream.h"
 #include "mt/stream/FileInputStream.h"
+#include "mt/xml/XmlArena.h"
 #include "mt/xml/XmlElement.h"
+#include "mt/xml/XmlScan.h"
 
 namespace mt {
 namespace {
@@ -28,9 +31,9 @@ struct StopSet {
     }
     bool marks[256];
 };
-constexpr StopSet TEXT_STOPS("<\n%");
 constexpr StopSet NAME_STOPS(" \t\n\r>/<");
 constexpr StopSet ATTRIBUTE_STOPS("\"><\n");
+constexpr StopSet ATTRIBUTE_NAME_ENDS("= \t\n\r");
 
 // Length of the run from p that holds no stop byte, at most up to end.
 inline int runLength(const uint8_t* p, const uint8_t* end, const StopSet& stops) {
@@ -38,6 +41,11 @@ inline int runLength(const uint8_t* p, const uint8_t* end, const StopSet& stops)
     while (q < end && !stops.marks[*q])
         ++q;
     return static_cast<int>(q - p);
+}
+
+inline const char* findQuote(const char* p, const char* end) {
+    return reinterpret_cast<const char*>(xmlscan::findAny<'"', '"', '"', '"'>(
+        reinterpret_cast<const uint8_t*>(p), reinterpret_cast<const uint8_t*>(end)));
 }
 
 inline int hexDigit(char c) {
@@ -89,9 +97,15 @@ XmlElement* XmlParser::parseFile(file::File* file) {
 XmlElement* XmlParser::parseStream(InputStream* input) {
     if (!input || !buffer)
         return nullptr;
-    auto* root = new (std::nothrow) XmlElement();
-    if (!root)
+    arena = XmlArena::create();
+    if (!arena)
         return nullptr;
+    XmlElement* root = XmlElement::createIn(*arena, nullptr, 0, 0);
+    if (!root) {
+        arena->destroyIfUnused();
+        arena = nullptr;
+        return nullptr;
+    }
     stream = input;
     readIndex = fill = 0;
     streamEnded = false;
@@ -112,6 +126,7 @@ XmlElement* XmlParser::parseStream(InputStream* input) {
         input->setPosition(static_cast<int32_t>(start + consumedBefore + readIndex));
     levels.clear();
     stream = nullptr;
+    arena = nullptr;  // the root and its elements hold it now
     return root;
 }
 
@@ -170,14 +185,15 @@ bool XmlParser::readBytesSlowly(void* destination, int count) {
 }
 
 // After a "<": a comment is skipped when "!--" follows, and the character after it is read like any other
-// (so comments in a row are all skipped). Otherwise the "<" itself is the character.
+// (so comments in a row are all skipped). Otherwise, and for a comment that the end of the stream cuts off,
+// the "<" itself is the character.
 int XmlParser::afterAngle() {
     for (;;) {
         if (!ensure(3) || std::memcmp(buffer.get() + readIndex, "!--", 3) != 0)
             return '<';
         readIndex += 3;
         if (!skipComment())
-            return -1;
+            return '<';  // the stream ended inside the comment: what was read before it stays
         int c = nextByte();
         if (c == '\n')
             ++lineNumber;
@@ -204,18 +220,40 @@ bool XmlParser::skipComment() {
     }
 }
 
-void XmlParser::setElementText(Level& level, const std::string& text) {
-    if (!level.text) {
-        level.element->setText(XmlValue());
-        level.text = level.element->text();
-        if (!level.text)
-            return;
+void XmlParser::storeValue(XmlValue& value, uint8_t type, const void* bytes, int length, bool terminate) {
+    const int total = length + (terminate ? 1 : 0);
+    void* lent = total > XmlValue::INLINE_SIZE && total <= XmlValue::MAX_LENGTH && arena
+                     ? arena->allocate(static_cast<size_t>(total))
+                     : nullptr;
+    if (!lent) {
+        value.store(type, bytes, length, terminate);
+        return;
     }
-    if (level.percent) {
-        percentDecode(text.data(), static_cast<int>(text.size()), decoded);
-        level.text->setRaw(decoded.data(), static_cast<int>(decoded.size()));
+    xmlscan::copyBytes(lent, bytes, static_cast<size_t>(length));
+    if (terminate)
+        static_cast<uint8_t*>(lent)[length] = 0;
+    value.lend(type, static_cast<uint8_t*>(lent), total);
+}
+
+// The text of an open element as it counts so far: percent-decoded raw bytes once a "%" is in it, else text.
+void XmlParser::storeText(size_t level) {
+    const Level& open = levels[level];
+    if (open.committed == 0)
+        return;
+    XmlElement* element = open.element;
+    XmlValue* value = element->text();
+    if (!value) {
+        XmlAttribute* attribute = element->appendArenaAttribute(nullptr, 0, XmlName::TEXT_ID);
+        if (!attribute)
+            return;
+        value = &attribute->value;
+    }
+    const std::string& text = texts[level];
+    if (open.committedPercent) {
+        percentDecode(text.data(), open.committed, decoded);
+        storeValue(*value, XmlValue::RAW, decoded.data(), static_cast<int>(decoded.size()), false);
     } else {
-        level.text->setText(text.data(), static_cast<int>(text.size()));
+        storeValue(*value, XmlValue::TEXT, text.data(), open.committed, true);
     }
 }
 
@@ -223,27 +261,48 @@ void XmlParser::setElementText(Level& level, const std::string& text) {
 // (each without its leading white space) up to TEXT_SIZE - 1 characters.
 void XmlParser::parseText(XmlElement* root) {
     levels.clear();
-    levels.push_back({root, false});
+    levels.push_back({root});
     if (texts.empty())
         texts.emplace_back();
     texts[0].clear();
+    parseContent();
+    // Whatever ended the parse, the open elements keep the text they have.
+    for (size_t level = 0; level < levels.size(); ++level)
+        storeText(level);
+}
+
+// Copies the ordinary characters from the read position up to the next "<" (or the end of the read-ahead
+// buffer) into text, as far as it has room, counting line feeds and noting a stored "%".
+void XmlParser::collectTextRun(std::string& text, Level& level) {
+    const uint8_t* start = buffer.get() + readIndex;
+    const uint8_t* end = buffer.get() + fill;
+    const uint8_t* p = start;
+    const int room = TEXT_SIZE - 1 - static_cast<int>(text.size());
+    for (;; ++p) {
+        p = xmlscan::findAny<'<', '\n', '%', '<'>(p, end);
+        if (p == end || *p == '<')
+            break;
+        if (*p == '\n')
+            ++lineNumber;
+        else if (p - start < room)
+            level.percent = true;
+    }
+    const int run = static_cast<int>(p - start);
+    if (run > 0 && room > 0)
+        text.append(reinterpret_cast<const char*>(start), run < room ? run : room);
+    readIndex += run;
+}
+
+void XmlParser::parseContent() {
     for (;;) {
         const size_t depth = levels.size() - 1;
         std::string& text = texts[depth];
+        Level& level = levels[depth];
         bool collected = false;
-        bool added = false;
         int c;
         for (;;) {
-            if (collected) {
-                int run = runLength(buffer.get() + readIndex, buffer.get() + fill, TEXT_STOPS);
-                int room = TEXT_SIZE - 1 - static_cast<int>(text.size());
-                if (run > 0 && room > 0) {
-                    text.append(reinterpret_cast<const char*>(buffer.get()) + readIndex,
-                                run < room ? run : room);
-                    added = true;
-                }
-                readIndex += run;
-            }
+            if (collected)
+                collectTextRun(text, level);
             c = nextChar();
             if (c < 0 || c == '<')
                 break;
@@ -255,14 +314,13 @@ void XmlParser::parseText(XmlElement* root) {
             if (static_cast<int>(text.size()) < TEXT_SIZE - 1) {
                 text.push_back(static_cast<char>(c));
                 if (c == '%')
-                    levels[depth].percent = true;
-                added = true;
+                    level.percent = true;
             }
         }
         if (c < 0)
             return;
-        if (added)
-            setElementText(levels[depth], text);
+        level.committed = static_cast<int>(text.size());
+        level.committedPercent = level.percent;
 
         bool selfClosing = false;
         bool closedByName = false;
@@ -272,8 +330,10 @@ void XmlParser::parseText(XmlElement* root) {
         if (tag == Tag::CLOSING) {
             // Not compared with the open element's name: any closing tag ends it. At the top it ends nothing.
             ++elementsClosed;
-            if (levels.size() > 1)
+            if (levels.size() > 1) {
+                storeText(levels.size() - 1);
                 levels.pop_back();
+            }
             continue;
         }
         if (static_cast<int>(levels.size()) > MAX_DEPTH) {
@@ -286,7 +346,7 @@ void XmlParser::parseText(XmlElement* root) {
             if (slash)
                 nameLength = static_cast<int>(static_cast<const char*>(slash) - tagName);
         }
-        auto* element = new (std::nothrow) XmlElement(XmlName(tagName, nameLength, true));
+        XmlElement* element = XmlElement::createIn(*arena, tagName, nameLength, 0);
         if (!element)
             return;
         ++elementsCreated;
@@ -297,7 +357,7 @@ void XmlParser::parseText(XmlElement* root) {
             ++elementsClosed;
             continue;
         }
-        levels.push_back({element, false});
+        levels.push_back({element});
         if (texts.size() < levels.size())
             texts.emplace_back();
         texts[levels.size() - 1].clear();
@@ -310,13 +370,14 @@ void XmlParser::parseText(XmlElement* root) {
 XmlParser::Tag XmlParser::readTag(bool& selfClosing, bool& closedByName) {
     tagNameLength = 0;
     attributeTextLength = 0;
+    attributeSource = attributeText;
     int position = 0;
     for (;; ++position) {
         int run = runLength(buffer.get() + readIndex, buffer.get() + fill, NAME_STOPS);
         if (run > 0) {
             int take = TAG_NAME_SIZE - 1 - tagNameLength;
             take = run < take ? run : take;
-            std::memcpy(tagName + tagNameLength, buffer.get() + readIndex, static_cast<size_t>(take));
+            xmlscan::copyBytes(tagName + tagNameLength, buffer.get() + readIndex, static_cast<size_t>(take));
             tagNameLength += take;
             readIndex += run;
             position += run;
@@ -338,26 +399,35 @@ XmlParser::Tag XmlParser::readTag(bool& selfClosing, bool& closedByName) {
     if (!closedByName) {
         bool inQuotes = false;
         int previous = 0;
-        // Most tags lie whole in the read-ahead buffer without comments or line feeds: take them in one go.
+        // Most tags lie whole in the read-ahead buffer without comments: take them in one go.
         const uint8_t* start = buffer.get() + readIndex;
         const uint8_t* end = buffer.get() + fill;
-        for (const uint8_t* p = start; p < end; ++p) {
-            if (!ATTRIBUTE_STOPS.marks[*p])
-                continue;
-            if (*p == '"') {
-                inQuotes = !inQuotes;
-                continue;
+        int lineFeeds = 0;
+        for (const uint8_t* chunk = start; chunk < end; chunk += 16) {
+            const int count = end - chunk < 16 ? static_cast<int>(end - chunk) : 16;
+            for (unsigned stops = xmlscan::stopMask<'"', '>', '<', '\n'>(chunk, count); stops;
+                 stops &= stops - 1) {
+                const uint8_t* p = chunk + __builtin_ctz(stops);
+                if (*p == '"') {
+                    inQuotes = !inQuotes;
+                } else if (*p == '\n') {
+                    ++lineFeeds;
+                } else if (*p == '<') {
+                    goto carefully;  // a comment may start here
+                } else if (!inQuotes) {
+                    // The attribute text is read where it lies; the buffer stays as it is until it is parsed.
+                    int length = static_cast<int>(p - start);
+                    attributeTextLength = length < ATTRIBUTE_TEXT_SIZE ? length : ATTRIBUTE_TEXT_SIZE;
+                    attributeSource = reinterpret_cast<const char*>(start);
+                    if (length > 0 && p[-1] == '/')
+                        selfClosing = true;
+                    lineNumber += lineFeeds;
+                    readIndex = static_cast<int>(p + 1 - buffer.get());
+                    return tagNameLength > 0 && tagName[0] == '/' ? Tag::CLOSING : Tag::ELEMENT;
+                }
             }
-            if (*p != '>' || inQuotes)
-                break;  // "<" or a line feed: the careful way below
-            int length = static_cast<int>(p - start);
-            attributeTextLength = length < ATTRIBUTE_TEXT_SIZE ? length : ATTRIBUTE_TEXT_SIZE;
-            std::memcpy(attributeText, start, static_cast<size_t>(attributeTextLength));
-            if (length > 0 && p[-1] == '/')
-                selfClosing = true;
-            readIndex = static_cast<int>(p + 1 - buffer.get());
-            return tagNameLength > 0 && tagName[0] == '/' ? Tag::CLOSING : Tag::ELEMENT;
         }
+    carefully:
         inQuotes = false;
         for (;;) {
             int run = runLength(buffer.get() + readIndex, buffer.get() + fill, ATTRIBUTE_STOPS);
@@ -391,7 +461,7 @@ XmlParser::Tag XmlParser::readTag(bool& selfClosing, bool& closedByName) {
 // name="value" pairs of the attribute text. The name ends at "=" or white space, the value is what lies
 // between the next two double quotes. Attributes without a name or without a value are dropped.
 void XmlParser::setAttributes(XmlElement* element) {
-    const char* text = attributeText;
+    const char* text = attributeSource;
     const char* end = text + attributeTextLength;
     const char* p = text;
     while (p < end) {
@@ -400,85 +470,125 @@ void XmlParser::setAttributes(XmlElement* element) {
         if (p >= end)
             break;
         const char* name = p;
-        while (p < end && *p != '=' && !isBlank(*p))
+        while (p < end && !ATTRIBUTE_NAME_ENDS.marks[static_cast<uint8_t>(*p)])
             ++p;
         int nameLength = static_cast<int>(p - name);
         if (nameLength > ATTRIBUTE_NAME_SIZE - 1)
             nameLength = ATTRIBUTE_NAME_SIZE - 1;
-        const char* quote = static_cast<const char*>(std::memchr(p, '"', static_cast<size_t>(end - p)));
-        const char* value = quote ? quote + 1 : end;
-        const char* close =
-            static_cast<const char*>(std::memchr(value, '"', static_cast<size_t>(end - value)));
-        const char* valueEnd = close ? close : end;
-        p = close ? close + 1 : end;
+        const char* quote = findQuote(p, end);
+        const char* value = quote < end ? quote + 1 : end;
+        // The closing quote, and whether a "%" comes before it.
+        const char* close = reinterpret_cast<const char*>(xmlscan::findAny<'"', '%', '"', '%'>(
+            reinterpret_cast<const uint8_t*>(value), reinterpret_cast<const uint8_t*>(end)));
+        const bool percent = close < end && *close == '%';
+        if (percent)
+            close = findQuote(close, end);
+        const char* valueEnd = close;
+        p = close < end ? close + 1 : end;
         int valueLength = static_cast<int>(valueEnd - value);
         if (valueLength > ATTRIBUTE_VALUE_SIZE - 1)
             valueLength = ATTRIBUTE_VALUE_SIZE - 1;
         if (nameLength == 0 || valueLength == 0)
             continue;
-        XmlValue stored;
-        if (std::memchr(value, '%', static_cast<size_t>(valueLength))) {
+        XmlAttribute* attribute = element->appendArenaAttribute(name, nameLength, 0);
+        if (!attribute)
+            break;
+        if (percent) {
             percentDecode(value, valueLength, decoded);
-            stored.setRaw(decoded.data(), static_cast<int>(decoded.size()));
+            storeValue(attribute->value, XmlValue::RAW, decoded.data(), static_cast<int>(decoded.size()),
+                       false);
         } else {
-            stored.setText(value, valueLength);
+            storeValue(attribute->value, XmlValue::TEXT, value, valueLength, true);
         }
-        element->setAttribute(XmlName(name, nameLength, true), stored);
     }
+    if (element->attributeCount() > 1)
+        element->mergeRepeatedAttributes(attributeOrder);
 }
 
-bool XmlParser::readBinaryName(XmlName& name) {
-    uint8_t length;
-    if (!readBytes(&length, 1))
+// A name of the binary form: a length byte and that many characters, or 0 and a 32-bit id (text then null).
+bool XmlParser::readBinaryName(BinaryName& name) {
+    int length = nextByte();
+    if (length < 0)
         return false;
+    name.length = length;
     if (length > 0) {
-        char text[255];
-        if (!readBytes(text, length))
-            return false;
-        name = XmlName(text, length, true);
-        return true;
+        name.text = name.characters;
+        return readBytes(name.characters, length);
     }
     uint8_t id[4];
     if (!readBytes(id, 4))
         return false;
-    name = XmlName(static_cast<uint32_t>(id[0]) | static_cast<uint32_t>(id[1]) << 8 |
-                   static_cast<uint32_t>(id[2]) << 16 | static_cast<uint32_t>(id[3]) << 24);
+    name.text = nullptr;
+    name.id = static_cast<uint32_t>(id[0]) | static_cast<uint32_t>(id[1]) << 8 |
+              static_cast<uint32_t>(id[2]) << 16 | static_cast<uint32_t>(id[3]) << 24;
+    return true;
+}
+
+// One attribute's type, length and bytes. Values of length 0, of unknown types and numbers of the wrong size
+// are read and skipped. False when the stream ends inside the value.
+bool XmlParser::readBinaryValue(XmlElement* element, const BinaryName& name) {
+    const int type = nextByte();
+    const int low = nextByte();
+    const int high = nextByte();
+    if (type < 0 || low < 0 || high < 0)
+        return false;
+    const int size = low | high << 8;
+    if (size == 0)
+        return true;
+    // The bytes go straight to their place: inside the value when short, else the arena (one more byte for a
+    // text's terminator).
+    uint8_t local[XmlValue::INLINE_SIZE + 1];
+    uint8_t* bytes = size < static_cast<int>(sizeof local)
+                         ? local
+                         : static_cast<uint8_t*>(arena->allocate(static_cast<size_t>(size) + 1));
+    if (!bytes)
+        return false;
+    if (!readBytes(bytes, size))
+        return false;
+    const bool number = type == XmlValue::UNSIGNED || type == XmlValue::SIGNED || type == XmlValue::FLOAT;
+    if (type < XmlValue::TEXT || type > XmlValue::FLOAT || (number && size != 4))
+        return true;
+    XmlAttribute* attribute = element->appendArenaAttribute(name.text, name.length, name.id);
+    if (!attribute)
+        return false;
+    XmlValue& value = attribute->value;
+    int stored = size;
+    if (type == XmlValue::TEXT) {
+        // A stored text must end in its terminator; take the characters before the first zero.
+        stored = 0;
+        while (stored < size && bytes[stored] != 0)
+            ++stored;
+        if (stored > XmlValue::MAX_LENGTH - 1)
+            stored = XmlValue::MAX_LENGTH - 1;
+        bytes[stored++] = 0;
+    }
+    if (bytes == local)
+        value.store(static_cast<uint8_t>(type), bytes, stored);
+    else
+        value.lend(static_cast<uint8_t>(type), bytes, stored);
     return true;
 }
 
 XmlElement* XmlParser::readBinaryRecord() {
     if (nextByte() != BINARY_MARKER)
         return nullptr;
-    XmlName name;
+    BinaryName name;
     if (!readBinaryName(name))
         return nullptr;
-    auto* element = new (std::nothrow) XmlElement(name);
+    XmlElement* element = XmlElement::createIn(*arena, name.text, name.length, name.id);
     if (!element)
         return nullptr;
     for (;;) {
         int flag = nextByte();
         if (flag == 0)
             break;
-        XmlName attribute;
-        uint8_t type;
-        uint8_t length[2];
-        if (flag != 1 || !readBinaryName(attribute) || !readBytes(&type, 1) || !readBytes(length, 2)) {
+        if (flag != 1 || !readBinaryName(name) || !readBinaryValue(element, name)) {
             delete element;
             return nullptr;
         }
-        int size = length[0] | length[1] << 8;
-        if (size == 0)
-            continue;
-        decoded.resize(static_cast<size_t>(size));
-        if (!readBytes(decoded.data(), size)) {
-            delete element;
-            return nullptr;
-        }
-        XmlValue value;
-        // Unknown types and numbers of the wrong size are skipped.
-        if (value.setStored(type, decoded.data(), size))
-            element->setAttribute(attribute, value);
     }
+    if (element->attributeCount() > 1)
+        element->mergeRepeatedAttributes(attributeOrder);
     ++elementsCreated;
     return element;
 }

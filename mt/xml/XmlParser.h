@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "mt/xml/XmlElement.h"
+#include "mt/xml/XmlScan.h"
+
 namespace mt {
 
 class InputStream;
-class XmlElement;
-class XmlName;
-class XmlValue;
+class XmlArena;
 namespace file {
 class File;
 }
@@ -28,7 +29,8 @@ class File;
 // A stream whose first byte is 1 holds the binary form (see XmlWriter::writeBinary).
 //
 // A parse returns a nameless root element (id 0) whose children are the top-level elements; the caller owns
-// it. One parser may parse any number of documents, one at a time.
+// it. One parser may parse any number of documents, one at a time. The elements of a document lie in one
+// arena of their own (see XmlElement); reading costs time and memory linear in the input.
 class XmlParser {
   public:
     // Limits: element text is kept up to TEXT_SIZE - 1 characters, tag names up to TAG_NAME_SIZE - 1,
@@ -63,22 +65,36 @@ class XmlParser {
     bool wasTooDeep() const { return tooDeep; }
 
   private:
-    // One open element of the text reader and its text so far.
+    // One open element of the text reader. Its text so far is texts[level]; the part of it that counts
+    // ends at the last "<" after a segment (a segment cut off by the end of the stream is dropped), and is
+    // stored in the element when it closes or the parse ends.
     struct Level {
         XmlElement* element;
-        bool percent;              // a "%" was stored in the element's text
-        XmlValue* text = nullptr;  // the element's text value, once it has one
+        bool percent = false;           // a "%" was stored in the element's text
+        int committed = 0;              // characters of the text that count
+        bool committedPercent = false;  // whether a "%" lies among them
     };
     enum class Tag { ELEMENT, CLOSING, INCOMPLETE };
 
     void parseText(XmlElement* root);
+    void parseContent();
+    void collectTextRun(std::string& text, Level& level);
     void parseBinary(XmlElement* root);
     Tag readTag(bool& selfClosing, bool& closedByName);
     void setAttributes(XmlElement* element);
     // One binary record up to its attributes' end: the element with its name and attributes, or null.
     XmlElement* readBinaryRecord();
-    bool readBinaryName(XmlName& name);
-    void setElementText(Level& level, const std::string& text);
+    struct BinaryName {
+        const char* text = nullptr;  // null for a name by id
+        int length = 0;
+        uint32_t id = 0;
+        char characters[255];
+    };
+    bool readBinaryName(BinaryName& name);
+    void storeText(size_t level);
+    // A value of the document: inside the value when short, else in the arena (or on the heap without it).
+    void storeValue(XmlValue& value, uint8_t type, const void* bytes, int length, bool terminate);
+    bool readBinaryValue(XmlElement* element, const BinaryName& name);
 
     // Byte input over a read-ahead buffer, so that a character costs no call into the stream.
     int nextByte() { return readIndex < fill ? buffer[readIndex++] : refillAndRead(); }
@@ -87,7 +103,7 @@ class XmlParser {
     bool ensure(int count);
     bool readBytes(void* destination, int count) {
         if (fill - readIndex >= count) {
-            std::memcpy(destination, buffer.get() + readIndex, static_cast<size_t>(count));
+            xmlscan::copyBytes(destination, buffer.get() + readIndex, static_cast<size_t>(count));
             readIndex += count;
             return true;
         }
@@ -107,6 +123,7 @@ class XmlParser {
     bool skipComment();
 
     InputStream* stream = nullptr;
+    XmlArena* arena = nullptr;  // of the document being read
     std::unique_ptr<uint8_t[]> buffer;
     int readIndex = 0;
     int fill = 0;
@@ -123,8 +140,10 @@ class XmlParser {
     char tagName[TAG_NAME_SIZE];
     int tagNameLength = 0;
     char attributeText[ATTRIBUTE_TEXT_SIZE];
+    const char* attributeSource = attributeText;  // the attribute text: in attributeText or the buffer
     int attributeTextLength = 0;
     std::vector<uint8_t> decoded;
+    std::vector<XmlElement::AttributeOrder> attributeOrder;
 };
 
 }  // namespace mt

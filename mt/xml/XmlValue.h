@@ -8,7 +8,7 @@ namespace mt {
 // A typed attribute value. Text is stored with its terminating zero; numbers as 4 little-endian bytes.
 // The byte length is 16 bits wide: longer texts and byte runs are cut to fit.
 class XmlValue {
-public:
+  public:
     enum Type : uint8_t { NONE = 0, TEXT = 1, RAW = 2, UNSIGNED = 3, SIGNED = 4, FLOAT = 5 };
     static constexpr int MAX_LENGTH = 0xFFFF;
 
@@ -37,23 +37,34 @@ public:
     Type type() const { return static_cast<Type>(valueType); }
     int length() const { return byteLength; }
     // The stored bytes; null for a value that holds none.
-    const uint8_t* bytes() const { return byteLength == 0 ? nullptr : onHeap ? storage.heap : storage.local; }
+    const uint8_t* bytes() const {
+        return byteLength == 0 ? nullptr : where == INLINE ? storage.local : storage.outside;
+    }
 
     // Values up to this many bytes are kept inside the value, longer ones on the heap.
     static constexpr int INLINE_SIZE = 24;
 
-private:
+  private:
+    friend class XmlElement;
+    friend class XmlParser;
+    // Where the bytes are: inside the value, in a buffer the value owns, or in a buffer lent by the
+    // document's arena, which outlives the value and is never freed by it.
+    enum Where : uint8_t { INLINE, HEAP, LENT };
+
     void store(uint8_t type, const void* bytes, int length, bool terminate = false);
-    uint8_t* buffer() { return onHeap ? storage.heap : storage.local; }
+    // Takes length bytes already in place in a lent buffer of that size (a value longer than INLINE_SIZE).
+    void lend(uint8_t type, uint8_t* buffer, int length);
+    void swap(XmlValue& other) noexcept;
+    uint8_t* buffer() { return where == INLINE ? storage.local : storage.outside; }
     void release();
     uint32_t storedWord() const;
 
     uint16_t byteLength = 0;
     uint8_t valueType = NONE;
-    bool onHeap = false;
+    Where where = INLINE;
     int capacity = INLINE_SIZE;  // of the buffer in use
     union {
-        uint8_t* heap;
+        uint8_t* outside;
         uint8_t local[INLINE_SIZE];
     } storage{};
 };

@@ -125,6 +125,12 @@ TEST(XmlParser, CommentsAreSkipped) {
     EXPECT_EQ(parser.getLineNumber(), 5);  // line feeds inside comments do not count
     EXPECT_EQ(parser.getElementsCreated(), 4);
     EXPECT_EQ(parser.getElementsClosed(), 4);
+
+    // A comment that the end of the stream cuts off ends the parse; the text read before it stays.
+    auto cut = parse("<a>text<!-- cut off <b/>");
+    ASSERT_NE(child(cut.get(), "a"), nullptr);
+    EXPECT_EQ(textOf(child(cut.get(), "a")->text()), "text");
+    EXPECT_EQ(child(cut.get(), "a")->childCount(), 0);
 }
 
 TEST(XmlParser, MalformedTextNeverFails) {
