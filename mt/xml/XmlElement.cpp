@@ -12,24 +12,40 @@ namespace mt {
 XmlElement::XmlElement(const XmlName& name) : elementName(name) {}
 
 XmlElement::XmlElement(const XmlElement& other) : elementName(other.elementName) {
-    // Copy level by level with an explicit stack of (source, copy) pairs.
-    std::vector<std::pair<const XmlElement*, XmlElement*>> pending{{&other, this}};
-    while (!pending.empty()) {
-        auto [source, copy] = pending.back();
-        pending.pop_back();
-        // The source's ids are unique already: each record is appended without a search, so that copying
-        // stays linear however many attributes an element has.
-        for (XmlAttribute* a = source->attributeHead; a; a = a->next) {
-            if (XmlAttribute* record = copy->newAttribute(a->name, a->value))
-                copy->appendAttributeRecord(record);
-        }
-        for (XmlElement* child = source->childHead; child; child = child->nextElement) {
-            auto* childCopy = new (std::nothrow) XmlElement(child->elementName);
-            if (!childCopy)
+    // Walks the source in document order through its own links, so that copying needs no memory beyond the
+    // copied elements (nothing to throw) and stays linear however deep or wide the tree is. A child whose
+    // copy cannot be allocated is left out with its subtree.
+    const XmlElement* source = &other;
+    XmlElement* copy = this;
+    copy->copyAttributesOf(*source);
+    const XmlElement* next = source->childHead;  // the source's next child to copy
+    for (;;) {
+        if (next) {
+            auto* childCopy = new (std::nothrow) XmlElement(next->elementName);
+            if (!childCopy) {
+                next = next->nextElement;
                 continue;
+            }
             copy->appendChild(childCopy);
-            pending.emplace_back(child, childCopy);
+            childCopy->copyAttributesOf(*next);
+            source = next;
+            copy = childCopy;
+            next = source->childHead;
+            continue;
         }
+        if (source == &other)
+            break;
+        next = source->nextElement;
+        source = source->parentElement;
+        copy = copy->parentElement;
+    }
+}
+
+void XmlElement::copyAttributesOf(const XmlElement& source) {
+    // The source's ids are unique already: each record is appended without a search.
+    for (XmlAttribute* a = source.attributeHead; a; a = a->next) {
+        if (XmlAttribute* record = newAttribute(a->name, a->value))
+            appendAttributeRecord(record);
     }
 }
 

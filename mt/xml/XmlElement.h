@@ -102,6 +102,9 @@ class XmlElement {
     // id, the first stays in its place and takes the value of the last. Linear-logarithmic in the count.
     void mergeRepeatedAttributes(std::vector<AttributeOrder>& scratch);
     void appendAttributeRecord(XmlAttribute* attribute);
+    // Appends copies of the source's attribute records (ids already unique); records without memory are left
+    // out.
+    void copyAttributesOf(const XmlElement& source);
     void unlinkAttribute(XmlAttribute* attribute);
 
     XmlAttribute* newAttribute(const XmlName& name, const XmlValue& value);

@@ -116,10 +116,19 @@ XmlElement* XmlParser::parseStream(InputStream* input) {
     const int32_t start = input->tell();
 
     // The first byte tells the form. It stays in the read-ahead buffer, so the stream need not seek back.
-    if (ensure(1) && buffer[0] == BINARY_MARKER)
-        parseBinary(root);
-    else
-        parseText(root);
+    // Running out of memory part way gives no document rather than a part of one.
+    try {
+        if (ensure(1) && buffer[0] == BINARY_MARKER)
+            parseBinary(root);
+        else
+            parseText(root);
+    } catch (const std::bad_alloc&) {
+        levels.clear();
+        stream = nullptr;
+        arena = nullptr;
+        delete root;
+        return nullptr;
+    }
 
     // Bytes read ahead but not parsed go back to the stream (after a binary record, or a parse cut short).
     if (readIndex < fill && start >= 0)

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -101,8 +102,9 @@ bool writeEndTag(OutputStream& out, const XmlElement& element) {
     return writeAll(out, "</", 2) && writeName(out, element.name()) && writeAll(out, ">", 1);
 }
 
-// Renders the subtree without recursion, so that any depth can be written.
-bool render(OutputStream& out, const XmlElement* top, int depth) {
+// Renders the subtree without recursion, so that any depth can be written. Its stack of open elements may
+// throw std::bad_alloc; render() reports that as a failed write.
+bool renderTree(OutputStream& out, const XmlElement* top, int depth) {
     struct Open {
         const XmlElement* element;
         const XmlElement* next;  // the child to write next
@@ -137,6 +139,14 @@ bool render(OutputStream& out, const XmlElement* top, int depth) {
         }
     }
     return true;
+}
+
+bool render(OutputStream& out, const XmlElement* top, int depth) {
+    try {
+        return renderTree(out, top, depth);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 // Hands the rendered text to the destination in pieces.
@@ -178,6 +188,28 @@ bool writeBinaryHeader(OutputStream& out, const XmlElement& element, bool namesA
             return false;
     }
     return writeLE(out, 0, 1);
+}
+
+// The binary form of the subtree, walked with a stack of open elements (which may throw std::bad_alloc).
+bool writeBinaryTree(const XmlElement& top, OutputStream& out, bool namesAsText) {
+    const XmlElement* element = &top;
+    if (!writeBinaryHeader(out, *element, namesAsText))
+        return false;
+    std::vector<std::pair<const XmlElement*, const XmlElement*>> open{{element, element->firstChild()}};
+    while (!open.empty()) {
+        const XmlElement* child = open.back().second;
+        if (!child) {
+            open.pop_back();
+            if (!writeLE(out, 0, 1))
+                return false;
+            continue;
+        }
+        open.back().second = child->nextSibling();
+        if (!writeLE(out, 1, 1) || !writeBinaryHeader(out, *child, namesAsText))
+            return false;
+        open.emplace_back(child, child->firstChild());
+    }
+    return true;
 }
 
 }  // namespace
@@ -229,24 +261,11 @@ bool XmlWriter::writeTextDocument(const XmlElement* root, OutputStream* output) 
 bool XmlWriter::writeBinary(const XmlElement* element, OutputStream* output, bool namesAsText) {
     if (!element || !output)
         return false;
-    OutputStream& out = *output;
-    if (!writeBinaryHeader(out, *element, namesAsText))
-        return false;
-    std::vector<std::pair<const XmlElement*, const XmlElement*>> open{{element, element->firstChild()}};
-    while (!open.empty()) {
-        const XmlElement* child = open.back().second;
-        if (!child) {
-            open.pop_back();
-            if (!writeLE(out, 0, 1))
-                return false;
-            continue;
-        }
-        open.back().second = child->nextSibling();
-        if (!writeLE(out, 1, 1) || !writeBinaryHeader(out, *child, namesAsText))
-            return false;
-        open.emplace_back(child, child->firstChild());
+    try {
+        return writeBinaryTree(*element, *output, namesAsText);
+    } catch (const std::bad_alloc&) {
+        return false;  // the stack of open elements could not grow
     }
-    return true;
 }
 
 }  // namespace mt
