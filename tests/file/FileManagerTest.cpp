@@ -381,3 +381,39 @@ TEST(FileManager, ErrorHandlerIsAskedAfterOpensAndReads) {
     memory->read(out, 2);
     EXPECT_EQ(handler.events, (std::vector<int>{0, 20, 0, 20}));
 }
+
+TEST(FileManager, HostAndMemoryFilesOutliveTheManager) {
+    struct Handler : mt::file::FileErrorHandler {
+        int32_t onFileEvent(int32_t, bool, int32_t) override { return ++events, 0; }
+        int events = 0;
+    } handler;
+    TempDir dir;
+    dir.write("f.txt", "0123456789");
+    std::unique_ptr<FileManager> manager(mt::file::createFileManager());
+    ASSERT_TRUE(manager);
+    manager->setErrorHandler(&handler);
+    std::unique_ptr<File> reader(manager->openFile(dir.path("f.txt").c_str(), 1, 0));
+    std::unique_ptr<File> writer(manager->openFile(dir.path("out.txt").c_str(), 2, 0));
+    std::unique_ptr<File> memory(manager->openFile("mem:/0.8", 1, 0));
+    ASSERT_TRUE(reader && writer && memory);
+    char out[8];
+    ASSERT_EQ(reader->read(out, 2), 2);
+    EXPECT_GT(handler.events, 0);
+    handler.events = 0;
+    manager.reset();
+    // Plain host and memory files from now on: every operation works and no handler is asked.
+    ASSERT_TRUE(reader->seek(4, 1));
+    ASSERT_EQ(reader->read(out, 3), 3);
+    EXPECT_EQ(std::string(out, 3), "456");
+    EXPECT_EQ(reader->readByte(), '7');
+    EXPECT_EQ(writer->write("abc", 3), 3);
+    EXPECT_TRUE(writer->seek(1, 1));
+    EXPECT_TRUE(writer->writeByte('B'));
+    EXPECT_EQ(memory->read(out, 8), 8);
+    EXPECT_EQ(memory->readByte(), 0);
+    writer.reset();
+    reader.reset();
+    memory.reset();
+    EXPECT_EQ(dir.read("out.txt"), "aBc");
+    EXPECT_EQ(handler.events, 0);
+}
