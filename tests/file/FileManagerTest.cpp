@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <thread>
@@ -416,4 +417,36 @@ TEST(FileManager, HostAndMemoryFilesOutliveTheManager) {
     memory.reset();
     EXPECT_EQ(dir.read("out.txt"), "aBc");
     EXPECT_EQ(handler.events, 0);
+}
+
+TEST(FileManager, HostFileInUseOnAnotherThreadOutlivesTheManager) {
+    struct Handler : mt::file::FileErrorHandler {
+        int32_t onFileEvent(int32_t, bool, int32_t) override { return 0; }
+    } handler;
+    TempDir dir;
+    dir.write("f.txt", "abcdefgh");
+    std::unique_ptr<FileManager> manager(mt::file::createFileManager());
+    ASSERT_TRUE(manager);
+    manager->setErrorHandler(&handler);
+    std::unique_ptr<File> file(manager->openFile(dir.path("f.txt").c_str(), 1, 0));
+    ASSERT_TRUE(file);
+    std::atomic<int> reads{0};
+    std::atomic<bool> destroyed{false};
+    int wrong = 0;
+    std::thread user([&] {
+        for (int after = 0; after < 200; ++reads) {
+            char buffer[4];
+            if (!file->seek(reads.load() % 4, 1) || file->read(buffer, 4) != 4 ||
+                buffer[0] != 'a' + reads % 4)
+                ++wrong;
+            if (destroyed.load())
+                ++after;
+        }
+    });
+    while (reads.load() < 20)
+        std::this_thread::yield();
+    manager.reset();
+    destroyed = true;
+    user.join();
+    EXPECT_EQ(wrong, 0);
 }
