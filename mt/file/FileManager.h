@@ -1,9 +1,11 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "mt/core/String.h"
 #include "mt/file/File.h"
+#include "mt/file/FileManagerLink.h"
 
 namespace mt {
 class XmlElement;
@@ -28,7 +30,14 @@ enum FileManagerSearch : int32_t {
 // "mem:/ADDRESS.LENGTH" is a memory pseudo-drive. A returned File belongs to the caller.
 class FileManager {
   public:
-    virtual ~FileManager() = default;
+    FileManager();
+    // Cuts the link unless the implementation did so earlier.
+    virtual ~FileManager();
+    FileManager(const FileManager&) = delete;
+    FileManager& operator=(const FileManager&) = delete;
+
+    // The link that files, archives and proxies opened here share to reach the manager.
+    const std::shared_ptr<FileManagerLink>& getLink() const { return link; }
 
     // Null for an empty path; else openFileDirect. The flags of the three open operations are ignored.
     virtual File* openFile(const String& path, int32_t mode, int32_t flags) = 0;
@@ -82,6 +91,14 @@ class FileManager {
     // The largest new block that a "mem:/0.LENGTH" path may allocate; longer ones are refused. The base class
     // keeps no limit of its own.
     virtual void setMemoryFileLimit(int32_t) {}
+
+  protected:
+    // Everything opened here stops reaching the manager; an implementation calls it before its own state
+    // goes away.
+    void cutLink() { link->cut(); }
+
+  private:
+    std::shared_ptr<FileManagerLink> link;
 };
 
 }  // namespace mt::file

@@ -12,7 +12,6 @@
 #include "mt/file/ManagerFile.h"
 #include "mt/file/MemoryFile.h"
 #include "mt/file/PackArchive.h"
-#include "mt/file/PackStorage.h"
 #include "mt/xml/XmlElement.h"
 #include "platform/HostFile.h"
 
@@ -129,16 +128,13 @@ FileManagerImpl::~FileManagerImpl() {
             thread::sleepMilliseconds(1);
     }
     running = false;
+    // Files, members and proxies opened here may outlive the manager: once operations still using it have
+    // ended (the stopped worker no longer holds up a proxy's wait), they go on without it.
+    cutLink();
     {
         std::unique_lock lock(mountsLock);
         mounts.clear();
     }
-    // Members opened from the archives may outlive the manager: their archive files stop asking it.
-    for (const std::weak_ptr<PackStorage>& mounted : mountedStorages) {
-        if (std::shared_ptr<PackStorage> storage = mounted.lock())
-            storage->detachManager();
-    }
-    mountedStorages.clear();
     for (FileRequest* request : requestQueue)
         delete request;
     requestQueue.clear();
@@ -291,11 +287,6 @@ bool FileManagerImpl::mount(const String& archiveFileName, const String& mountNa
     std::unique_lock lock(mountsLock);
     if (taken())
         return false;
-    // Storages that no archive or member uses any more are forgotten, so the list stays as long as the
-    // mounts.
-    std::erase_if(mountedStorages,
-                  [](const std::weak_ptr<PackStorage>& storage) { return storage.expired(); });
-    mountedStorages.push_back(mount->archive->getStorage());
     mounts.push_back(std::move(mount));
     return true;
 }

@@ -14,7 +14,6 @@
 namespace mt::file {
 
 class PackArchive;
-class PackStorage;
 
 // The file manager: mounts pack archives under names, resolves paths against them, a memory pseudo-drive and
 // the host file system, lists directories as element trees, and serves a request queue. The queue's worker
@@ -152,8 +151,6 @@ class FileManagerImpl : public FileManager, private thread::Runnable {
     std::unique_ptr<thread::Semaphore> idleSignal;
     std::unique_ptr<thread::Semaphore> requestDone;
     std::vector<std::shared_ptr<MountPoint>> mounts;
-    // The archive files of every archive mounted here that may still be read (guarded by mountsLock).
-    std::vector<std::weak_ptr<PackStorage>> mountedStorages;
     std::shared_mutex mountsLock;
     std::list<FileOperationCallback*> completedCallbacks;
     std::atomic<bool> running{false};

@@ -27,7 +27,7 @@ FileWin::FileWin(const String& path, int32_t mode, FileManager* manager)
     : position(0),
       handle(nullptr),
       path(path),
-      manager(manager),
+      manager(manager ? manager->getLink() : nullptr),
       mode(mode),
       scrambleKey(nullptr),
       scrambleKeyLength(0),
@@ -40,7 +40,8 @@ FileWin::~FileWin() {
 }
 
 FileErrorHandler* FileWin::errorHandler() const {
-    return manager ? manager->getErrorHandler() : nullptr;
+    FileManagerLink::Hold owner(manager.get());
+    return owner.get() ? owner.get()->getErrorHandler() : nullptr;
 }
 
 bool FileWin::open() {
@@ -57,14 +58,15 @@ bool FileWin::open() {
     if (!handle)
         return false;
     bool reads = mode != OPEN_WRITE;
-    if (reads && manager && !(manager->getOptionFlags() & OPTION_NO_SCRAMBLE_DETECTION)) {
+    FileManagerLink::Hold owner(manager.get());
+    if (reads && owner.get() && !(owner.get()->getOptionFlags() & OPTION_NO_SCRAMBLE_DETECTION)) {
         uint8_t marker[4];
         if (platform::hostFileRead(handle, marker, 4) == 4 && marker[0] == 0xEF && marker[1] == 0xBE &&
             marker[2] == 0xAD && marker[3] == 0xDE) {
             headerSize = 4;
             scrambled = true;
             int32_t length = 0;
-            const uint8_t* key = manager->getScrambleKey(length);
+            const uint8_t* key = owner.get()->getScrambleKey(length);
             setScrambleKey(key, length);
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "mt/core/String.h"
 #include "mt/file/File.h"
@@ -11,6 +12,7 @@ struct HostFile;
 namespace mt::file {
 
 class FileManager;
+class FileManagerLink;
 
 // The 32-bit value at the start of a scrambled file (stored little-endian: EF BE AD DE).
 constexpr uint32_t SCRAMBLE_MARKER = 0xDEADBEEFu;
@@ -48,9 +50,6 @@ class FileWin : public File {
     // A read-only view of the file's data, for readers that take bytes straight from memory; null when the
     // file carries the scramble marker or the host cannot map it. Unmap it with platform::hostUnmapFile.
     const uint8_t* mapData(int64_t& length);
-    // Forgets the manager (its error handler, options and key) before the manager goes away, so that the file
-    // stays usable on its own.
-    void detachManager() { manager = nullptr; }
 
   private:
     void applyKeyStream(uint8_t* bytes, int32_t count, int32_t firstPosition, bool add) const;
@@ -61,7 +60,8 @@ class FileWin : public File {
     int32_t position;
     platform::HostFile* handle;
     String path;
-    FileManager* manager;
+    // The manager's link: its error handler, options and key while it lives; a plain host file after.
+    std::shared_ptr<FileManagerLink> manager;
     int32_t mode;
     const uint8_t* scrambleKey;
     int32_t scrambleKeyLength;

@@ -42,6 +42,7 @@ bool ManagerFileCallback::execute(void*, int32_t) {
 ManagerFile::ManagerFile(FileManagerImpl* manager, File* file)
     : cachedSize(file->getSize()),
       manager(manager),
+      link(manager->getLink()),
       file(file),
       callback(new (std::nothrow) ManagerFileCallback(manager, file)) {}
 
@@ -50,7 +51,8 @@ ManagerFile::~ManagerFile() {
         delete file;
         return;
     }
-    if (manager->runsOnCaller())
+    FileManagerLink::Hold owner(link.get());
+    if (owner.get() && manager->runsOnCaller())
         manager->dropRequestsFor(file);
     perform(MANAGER_FILE_DELETE);
     delete callback;
@@ -64,14 +66,15 @@ int32_t ManagerFile::perform(int32_t operation, void* buffer, int32_t count, int
     callback->count = count;
     callback->origin = origin;
     callback->done = 0;
-    if (manager->runsOnCaller()) {
-        callback->execute(nullptr, 0);
-        return callback->result;
+    // Held until the operation is done, so that the manager cannot go away while it waits in the queue.
+    FileManagerLink::Hold owner(link.get());
+    if (owner.get() && !manager->runsOnCaller()) {
+        manager->queueCallback(callback);
+        if (callback->waitUntilDone())
+            return callback->result;
+        // The worker stopped before it took the operation: it runs here instead.
     }
-    manager->queueCallback(callback);
-    // The worker stopped before it took the operation: it runs here instead.
-    if (!callback->waitUntilDone())
-        callback->execute(nullptr, 0);
+    callback->execute(nullptr, 0);
     return callback->result;
 }
 
@@ -108,12 +111,15 @@ bool ManagerFile::isEof() {
     return perform(MANAGER_FILE_EOF) != 0;
 }
 
+// Without a manager there is no queue, and no one to deliver a completion notice: nothing is queued.
 bool ManagerFile::readAsync(FileOperationCallback* userCallback, void* dst, int32_t n) {
-    return manager->queueRead(file, userCallback, dst, n);
+    FileManagerLink::Hold owner(link.get());
+    return owner.get() && manager->queueRead(file, userCallback, dst, n);
 }
 
 bool ManagerFile::writeAsync(FileOperationCallback* userCallback, const void* src, int32_t n) {
-    return manager->queueWrite(file, userCallback, src, n);
+    FileManagerLink::Hold owner(link.get());
+    return owner.get() && manager->queueWrite(file, userCallback, src, n);
 }
 
 }  // namespace mt::file

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "mt/file/FileManagerImpl.h"
 
@@ -33,7 +34,8 @@ class ManagerFileCallback : public FileManagerImpl::WaitingCallback {
 };
 
 // A File whose every operation runs on the manager's worker thread (on the calling thread while no worker
-// runs). It owns the real file.
+// runs). It owns the real file. Once the manager has gone, the operations run on the real file directly and
+// nothing can be queued any more.
 class ManagerFile : public File {
   public:
     ManagerFile(FileManagerImpl* manager, File* file);
@@ -53,7 +55,7 @@ class ManagerFile : public File {
     bool seek(int32_t offset, int32_t origin) override;
     bool isEof() override;
     // Queues the read or write of the real file with the caller's callback; false when it could not be
-    // queued.
+    // queued (out of memory, or the manager has gone).
     bool readAsync(FileOperationCallback* callback, void* dst, int32_t n) override;
     bool writeAsync(FileOperationCallback* callback, const void* src, int32_t n) override;
 
@@ -61,7 +63,9 @@ class ManagerFile : public File {
     int32_t perform(int32_t operation, void* buffer = nullptr, int32_t count = 0, int32_t origin = 0);
 
     int32_t cachedSize;
+    // Reached only while the link holds it.
     FileManagerImpl* manager;
+    std::shared_ptr<FileManagerLink> link;
     File* file;
     ManagerFileCallback* callback;
 };

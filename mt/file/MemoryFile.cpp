@@ -9,7 +9,12 @@
 namespace mt::file {
 
 MemoryFile::MemoryFile(uint8_t* data, int32_t size, int32_t capacity, int32_t, FileManager* manager)
-    : data(data), position(0), size(0), capacity(std::max(capacity, 0)), ownsData(false), manager(manager) {
+    : data(data),
+      position(0),
+      size(0),
+      capacity(std::max(capacity, 0)),
+      ownsData(false),
+      manager(manager ? manager->getLink() : nullptr) {
     if (!this->data && this->capacity > 0) {
         this->data = new (std::nothrow) uint8_t[static_cast<size_t>(this->capacity)]();
         ownsData = this->data != nullptr;
@@ -17,10 +22,8 @@ MemoryFile::MemoryFile(uint8_t* data, int32_t size, int32_t capacity, int32_t, F
             this->capacity = 0;
     }
     this->size = std::clamp(size, 0, this->capacity);
-    if (manager) {
-        if (FileErrorHandler* handler = manager->getErrorHandler())
-            handler->onFileEvent(FILE_EVENT_OPEN, false, 1);
-    }
+    if (FileErrorHandler* handler = errorHandler())
+        handler->onFileEvent(FILE_EVENT_OPEN, false, 1);
 }
 
 MemoryFile::~MemoryFile() {
@@ -28,10 +31,13 @@ MemoryFile::~MemoryFile() {
         delete[] data;
 }
 
+FileErrorHandler* MemoryFile::errorHandler() const {
+    FileManagerLink::Hold owner(manager.get());
+    return owner.get() ? owner.get()->getErrorHandler() : nullptr;
+}
+
 void MemoryFile::notifyRead() {
-    if (!manager)
-        return;
-    if (FileErrorHandler* handler = manager->getErrorHandler())
+    if (FileErrorHandler* handler = errorHandler())
         handler->onFileEvent(FILE_EVENT_READ, false, 1);
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "mt/file/File.h"
 
 namespace mt::file {
 
 class FileManager;
+class FileManagerLink;
 
 // A block of memory presented as a file. Reads stop at the end of the valid data (size), writes at the end
 // of the block (capacity). seek accepts any position; reads and writes treat a position outside the block as
@@ -19,8 +21,6 @@ class MemoryFile : public File {
 
     bool isValid() const { return data != nullptr || capacity == 0; }
     const uint8_t* getData() const { return data; }
-    // Forgets the manager before it goes away, so that the file stays usable on its own.
-    void detachManager() { manager = nullptr; }
 
     int32_t read(void* dst, int32_t n) override;
     uint8_t readByte() override;
@@ -32,6 +32,7 @@ class MemoryFile : public File {
     bool isEof() override { return position == size; }
 
   private:
+    FileErrorHandler* errorHandler() const;
     void notifyRead();
 
     uint8_t* data;
@@ -39,7 +40,8 @@ class MemoryFile : public File {
     int32_t size;
     int32_t capacity;
     bool ownsData;
-    FileManager* manager;
+    // The manager's link: its error handler while it lives.
+    std::shared_ptr<FileManagerLink> manager;
 };
 
 }  // namespace mt::file

@@ -89,8 +89,6 @@ class PackArchive {
     const PackEntry& entryAt(int32_t index) const { return entries[static_cast<size_t>(index)]; }
     // Length of the archive file.
     int64_t getFileSize() const;
-    // The archive file as the members read it; null while nothing is open.
-    std::shared_ptr<PackStorage> getStorage() const { return storage; }
 
   private:
     // The steps of open, listInto and readNameList; they throw std::bad_alloc when memory runs out.

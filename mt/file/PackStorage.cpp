@@ -8,7 +8,6 @@
 
 #include "mt/file/FileManager.h"
 #include "mt/file/FileWin.h"
-#include "mt/file/MemoryFile.h"
 #include "mt/thread/Thread.h"
 #include "platform/HostFile.h"
 
@@ -32,20 +31,19 @@ PackReader::~PackReader() {
 }
 
 PackStorage::PackStorage(FileManager* manager, const String& path)
-    : manager(manager), path(path), fileSize(0), readersLock(thread::createMutex()) {}
+    : manager(manager ? manager->getLink() : nullptr),
+      path(path),
+      fileSize(0),
+      readersLock(thread::createMutex()) {}
 
 PackStorage::~PackStorage() {
     platform::hostUnmapFile(mapped, mappedLength);
 }
 
 File* PackStorage::openArchiveFile() {
-    FileManager* owner;
-    {
-        thread::MutexLock lock(readersLock.get());
-        owner = manager;
-    }
+    FileManagerLink::Hold owner(manager.get());
     if (!hostPath.isEmpty())
-        return openNativeFile(hostPath, OPEN_READ, owner);
+        return openNativeFile(hostPath, OPEN_READ, owner.get());
     if (std::find(storagesBeingOpened.begin(), storagesBeingOpened.end(), this) !=
         storagesBeingOpened.end()) {
         return nullptr;
@@ -60,7 +58,7 @@ File* PackStorage::openArchiveFile() {
     struct Popper {
         ~Popper() { storagesBeingOpened.pop_back(); }
     } popper;
-    return owner ? owner->openArchiveFile(path) : openNativeFile(path, OPEN_READ, nullptr);
+    return owner.get() ? owner.get()->openArchiveFile(path) : openNativeFile(path, OPEN_READ, nullptr);
 }
 
 PackReader* PackStorage::readerOfThisThread() {
@@ -100,24 +98,14 @@ bool PackStorage::start() {
     if (auto* native = dynamic_cast<FileWin*>(reader->file)) {
         hostPath = native->getName();
         // Reads from memory ask no error handler, so an archive is mapped only while there is none.
-        if (!manager || !manager->getErrorHandler()) {
+        FileManagerLink::Hold owner(manager.get());
+        if (!owner.get() || !owner.get()->getErrorHandler()) {
             mapped = native->mapData(mappedLength);
             if (mapped)
                 fileSize = std::min<int64_t>(mappedLength, INT32_MAX);
         }
     }
     return true;
-}
-
-void PackStorage::detachManager() {
-    thread::MutexLock lock(readersLock.get());
-    manager = nullptr;
-    for (auto& [thread, reader] : readers) {
-        if (auto* native = dynamic_cast<FileWin*>(reader->file))
-            native->detachManager();
-        else if (auto* memory = dynamic_cast<MemoryFile*>(reader->file))
-            memory->detachManager();
-    }
 }
 
 bool PackStorage::moveTo(PackReader* reader, int64_t offset) {

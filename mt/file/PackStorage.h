@@ -13,6 +13,7 @@ namespace mt::file {
 
 class File;
 class FileManager;
+class FileManagerLink;
 
 // One thread's handle on an archive file, with a read window so that small reads do not each reach the host.
 struct PackReader {
@@ -51,10 +52,6 @@ class PackStorage {
     // Valid until the calling thread's next read from this storage. Null when nothing can be read there.
     const uint8_t* view(int64_t offset, int32_t n, int32_t expectedMore, int32_t& available);
     int64_t getFileSize() const { return fileSize; }
-    // Called by a manager that goes away while members of the archive may still be read: the storage and its
-    // readers' files stop consulting it. Threads that read for the first time afterwards open the archive
-    // file on the host directly.
-    void detachManager();
 
   private:
     PackReader* readerOfThisThread();
@@ -64,7 +61,9 @@ class PackStorage {
     bool fillWindow(PackReader* reader, int64_t offset, int32_t span);
     File* openArchiveFile();
 
-    FileManager* manager;
+    // The manager's link. Once the manager has gone, threads that read for the first time open the archive
+    // file on the host directly.
+    std::shared_ptr<FileManagerLink> manager;
     String path;
     // The whole archive file in memory when the host could map it: every thread reads straight from there
     // and no reader is needed after the first.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <thread>
@@ -380,4 +381,72 @@ TEST(FileManager, ErrorHandlerIsAskedAfterOpensAndReads) {
     std::unique_ptr<File> memory(manager->openFile("mem:/0.4", 1, 0));
     memory->read(out, 2);
     EXPECT_EQ(handler.events, (std::vector<int>{0, 20, 0, 20}));
+}
+
+TEST(FileManager, HostAndMemoryFilesOutliveTheManager) {
+    struct Handler : mt::file::FileErrorHandler {
+        int32_t onFileEvent(int32_t, bool, int32_t) override { return ++events, 0; }
+        int events = 0;
+    } handler;
+    TempDir dir;
+    dir.write("f.txt", "0123456789");
+    std::unique_ptr<FileManager> manager(mt::file::createFileManager());
+    ASSERT_TRUE(manager);
+    manager->setErrorHandler(&handler);
+    std::unique_ptr<File> reader(manager->openFile(dir.path("f.txt").c_str(), 1, 0));
+    std::unique_ptr<File> writer(manager->openFile(dir.path("out.txt").c_str(), 2, 0));
+    std::unique_ptr<File> memory(manager->openFile("mem:/0.8", 1, 0));
+    ASSERT_TRUE(reader && writer && memory);
+    char out[8];
+    ASSERT_EQ(reader->read(out, 2), 2);
+    EXPECT_GT(handler.events, 0);
+    handler.events = 0;
+    manager.reset();
+    // Plain host and memory files from now on: every operation works and no handler is asked.
+    ASSERT_TRUE(reader->seek(4, 1));
+    ASSERT_EQ(reader->read(out, 3), 3);
+    EXPECT_EQ(std::string(out, 3), "456");
+    EXPECT_EQ(reader->readByte(), '7');
+    EXPECT_EQ(writer->write("abc", 3), 3);
+    EXPECT_TRUE(writer->seek(1, 1));
+    EXPECT_TRUE(writer->writeByte('B'));
+    EXPECT_EQ(memory->read(out, 8), 8);
+    EXPECT_EQ(memory->readByte(), 0);
+    writer.reset();
+    reader.reset();
+    memory.reset();
+    EXPECT_EQ(dir.read("out.txt"), "aBc");
+    EXPECT_EQ(handler.events, 0);
+}
+
+TEST(FileManager, HostFileInUseOnAnotherThreadOutlivesTheManager) {
+    struct Handler : mt::file::FileErrorHandler {
+        int32_t onFileEvent(int32_t, bool, int32_t) override { return 0; }
+    } handler;
+    TempDir dir;
+    dir.write("f.txt", "abcdefgh");
+    std::unique_ptr<FileManager> manager(mt::file::createFileManager());
+    ASSERT_TRUE(manager);
+    manager->setErrorHandler(&handler);
+    std::unique_ptr<File> file(manager->openFile(dir.path("f.txt").c_str(), 1, 0));
+    ASSERT_TRUE(file);
+    std::atomic<int> reads{0};
+    std::atomic<bool> destroyed{false};
+    int wrong = 0;
+    std::thread user([&] {
+        for (int after = 0; after < 200; ++reads) {
+            char buffer[4];
+            if (!file->seek(reads.load() % 4, 1) || file->read(buffer, 4) != 4 ||
+                buffer[0] != 'a' + reads % 4)
+                ++wrong;
+            if (destroyed.load())
+                ++after;
+        }
+    });
+    while (reads.load() < 20)
+        std::this_thread::yield();
+    manager.reset();
+    destroyed = true;
+    user.join();
+    EXPECT_EQ(wrong, 0);
 }

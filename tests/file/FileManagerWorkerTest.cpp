@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
+#include <thread>
 
 #include "PackSupport.h"
 #include "TempDir.h"
@@ -168,4 +170,73 @@ TEST(FileManagerWithoutWorker, DestroyingTheManagerStopsAStartedWorker) {
     manager.reset();
     EXPECT_EQ(thread->wait(), 0);
     EXPECT_FALSE(thread->isRunning());
+}
+
+TEST(FileManagerWithoutWorker, ProxiesRunOnTheirFileOnceTheManagerHasGone) {
+    TempDir dir;
+    dir.write("f.txt", "proxy data");
+    auto manager = std::make_unique<FileManagerImpl>();
+    struct Handler : mt::file::FileErrorHandler {
+        int32_t onFileEvent(int32_t, bool, int32_t) override { return ++events, 0; }
+        int events = 0;
+    } handler;
+    manager->setErrorHandler(&handler);
+    std::unique_ptr<File> file(manager->openFileOnWorker(dir.path("f.txt").c_str(), 1, 0));
+    std::unique_ptr<File> out(manager->openFileOnWorker(dir.path("o.txt").c_str(), 2, 0));
+    ASSERT_TRUE(file && out);
+    manager.reset();
+    handler.events = 0;
+    char buffer[8];
+    ASSERT_EQ(file->read(buffer, 5), 5);
+    EXPECT_EQ(std::string(buffer, 5), "proxy");
+    EXPECT_EQ(file->tell(), 5);
+    ASSERT_TRUE(file->seek(6, 1));
+    EXPECT_EQ(file->read(buffer, 8), 4);
+    EXPECT_TRUE(file->isEof());
+    EXPECT_EQ(file->getSize(), 10);
+    EXPECT_EQ(out->write("xyz", 3), 3);
+    // Nothing can be queued without the manager.
+    FileOperationCallback callback;
+    EXPECT_FALSE(file->readAsync(&callback, buffer, 4));
+    EXPECT_FALSE(out->writeAsync(&callback, "w", 1));
+    out.reset();
+    file.reset();
+    EXPECT_EQ(dir.read("o.txt"), "xyz");
+    EXPECT_EQ(handler.events, 0);
+}
+
+TEST_F(Worker, ProxiesInUseOnAnotherThreadOutliveTheManager) {
+    std::string content;
+    for (int i = 0; i < 4096; ++i)
+        content.push_back(static_cast<char>('a' + i % 26));
+    dir.write("f.txt", content);
+    std::unique_ptr<File> file(manager->openFileOnWorker(dir.path("f.txt").c_str(), 1, 0));
+    ASSERT_TRUE(file);
+    std::atomic<int> reads{0};
+    std::atomic<bool> destroyed{false};
+    int wrong = 0;
+    // Reads on while the manager goes away, and goes on for a while after.
+    std::thread user([&] {
+        for (int after = 0; after < 200;) {
+            int32_t at = reads.load() * 7 % 4000;
+            char buffer[16];
+            if (!file->seek(at, 1) || file->read(buffer, 16) != 16 ||
+                std::string(buffer, 16) != content.substr(static_cast<size_t>(at), 16)) {
+                ++wrong;
+            }
+            ++reads;
+            if (destroyed.load())
+                ++after;
+        }
+    });
+    while (reads.load() < 20)
+        mt::thread::sleepMilliseconds(1);
+    manager.reset();
+    destroyed = true;
+    user.join();
+    EXPECT_EQ(wrong, 0);
+    FileOperationCallback callback;
+    char buffer[4];
+    EXPECT_FALSE(file->readAsync(&callback, buffer, 4));
+    EXPECT_EQ(file->read(buffer, 4), 4);
 }
