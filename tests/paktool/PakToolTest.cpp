@@ -95,6 +95,9 @@ TEST(PakTool, StoreOptionAndNamesRelativeToTheCurrentBase) {
 }
 
 TEST(PakTool, RefusesNamesWithTheSameHashNamingBoth) {
+#ifdef _WIN32
+    GTEST_SKIP() << "file names differing only in case name one file on Windows";
+#endif
     TempDir dir;
     dir.write("src/Gfx/A.png", "1");
     dir.write("src/gfx/a.png", "2");
