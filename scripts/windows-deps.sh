@@ -3,8 +3,8 @@
 #
 #   scripts/windows-deps.sh [i686-w64-mingw32|x86_64-w64-mingw32 ...]   (default: both)
 #
-# From Debian's archive: the mingw-w64 cross compilers, zlib for them (libz-mingw-w64-dev) and Wine for
-# both arches. libpng, SDL2, libsquish and GoogleTest are built from Debian's own source packages
+# From Debian's archive: the mingw-w64 cross compilers, zlib for them (libz-mingw-w64-dev), Wine for both
+# arches, the 32-bit OpenGL libraries that 32-bit Wine's Direct3D draws with, and Xvfb for a display. libpng, SDL2, libsquish and GoogleTest are built from Debian's own source packages
 # (apt-get source) into one prefix per arch:
 #
 #   ${XDG_CACHE_HOME:-$HOME/.cache}/valtor-windeps/<arch>   (the toolchain files look there too)
@@ -40,7 +40,8 @@ prefix_complete() { [ -f "$1/.complete" ] && [ "$(cat "$1/.complete")" = "$recip
 
 install_packages() {
   local packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 libz-mingw-w64-dev
-    wine wine32:i386 wine64 dpkg-dev cmake ninja-build pkg-config)
+    wine wine32:i386 wine64 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 dpkg-dev cmake ninja-build pkg-config
+    xvfb xauth)
   local missing=() package status
   for package in "${packages[@]}"; do
     status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)

@@ -3,6 +3,10 @@
 # through CTest, in one fresh Wine prefix per run (made in a temporary folder, removed at the end).
 #   scripts/windows-test.sh [ctest arguments...]
 set -euo pipefail
+# A virtual display, so that Wine's Direct3D can answer the adapter questions (without one they are skipped).
+if [ -z "${DISPLAY:-}" ] && [ -z "${VALTOR_WINDOWS_TEST_XVFB:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
+  VALTOR_WINDOWS_TEST_XVFB=1 exec xvfb-run -a "$0" "$@"
+fi
 here=$(cd "$(dirname "$0")/.." && pwd)
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/valtor-wine.XXXXXX")
 export WINEPREFIX=$scratch/prefix
