@@ -12,6 +12,7 @@
 #include "platform/CodePage.h"
 #include "platform/FileReplace.h"
 #include "platform/HostFile.h"
+#include "platform/Process.h"
 #include "platform/UserFolder.h"
 #include "platform/win32/OpenCommand.h"
 #include "platform/win32/WideText.h"
@@ -139,6 +140,40 @@ TEST_F(Win32HtmlCommand, ExpandsAnExpandableValueAndRefusesAnEmptyOne) {
     EXPECT_EQ(command, "C:\\b\\b.exe");
     store(L"");
     EXPECT_FALSE(platform::win32::readHtmlOpenCommand(command));
+}
+
+// The command line of the browser gets the address where the registered command has "%1": here a command
+// interpreter that writes its arguments into a file.
+TEST_F(Win32HtmlCommand, TheBrowserCommandGetsTheAddressInPlaceOfThePlaceholder) {
+    wchar_t temp[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    const std::string out =
+        platform::win32::narrow(temp) + "win32-browser-" + std::to_string(GetTickCount()) + ".txt";
+    store(L"cmd.exe /c echo [%1]>" + platform::win32::widen(out));
+    std::string command;
+    ASSERT_TRUE(platform::htmlOpenCommand(command));
+    ASSERT_TRUE(platform::startCommandLine(command + " http://shop.example/buy"));
+    std::string written;
+    for (int wait = 0; wait < 200 && written.find('\n') == std::string::npos; ++wait) {
+        Sleep(50);
+        std::ifstream in(platform::win32::widen(out).c_str(), std::ios::binary);
+        written.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    DeleteFileW(platform::win32::widen(out).c_str());
+    EXPECT_EQ(written.substr(0, written.find_first_of("\r\n")), "[http://shop.example/buy]");
+}
+
+TEST_F(Win32Folder, TheGameIsStartedFromTheCurrentFolderAndWaitedFor) {
+    write(path("game.bat"), "@exit 7\r\n");
+    wchar_t previous[MAX_PATH];
+    ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryW(platform::win32::widen(folder()).c_str()));
+    const int code = platform::startFileAndWait("game.bat");
+    const int missing = platform::startFileAndWait("no-such-game.exe");
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(code, 7);
+    EXPECT_EQ(missing, -1);
+    EXPECT_FALSE(platform::startCommandLine("no-such-program-anywhere.exe"));
 }
 
 TEST(Win32CodePage, ConvertsWithTheSystemTables) {
