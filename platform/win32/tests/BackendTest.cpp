@@ -12,6 +12,7 @@
 #include "platform/CodePage.h"
 #include "platform/FileReplace.h"
 #include "platform/HostFile.h"
+#include "platform/MessageBox.h"
 #include "platform/Process.h"
 #include "platform/UserFolder.h"
 #include "platform/win32/OpenCommand.h"
@@ -174,6 +175,30 @@ TEST_F(Win32Folder, TheGameIsStartedFromTheCurrentFolderAndWaitedFor) {
     EXPECT_EQ(code, 7);
     EXPECT_EQ(missing, -1);
     EXPECT_FALSE(platform::startCommandLine("no-such-program-anywhere.exe"));
+}
+
+TEST(Win32MessageBox, AHandlerSeesUtf8AndWithoutDisplayNothingIsShown) {
+    std::string text;
+    std::string caption;
+    auto previous = platform::setMessageBoxHandler([&](const std::string& t, const std::string& c) {
+        text = t;
+        caption = c;
+        return platform::kMessageBoxOk;
+    });
+    EXPECT_EQ(platform::messageBox("caf\xE9", "Valtor"), platform::kMessageBoxOk);
+    if (GetACP() == 1252) {
+        EXPECT_EQ(text, "caf\xC3\xA9");  // the 8-bit text in the system's code page
+    }
+    EXPECT_EQ(caption, "Valtor");
+    EXPECT_EQ(platform::messageBox(u"\u20AC", u"c"), platform::kMessageBoxOk);
+    EXPECT_EQ(text, "\xE2\x82\xAC");
+    platform::setMessageBoxHandler(previous);
+
+    // The dummy video driver means no display: the message goes to standard error, no box blocks.
+    SetEnvironmentVariableW(L"SDL_VIDEODRIVER", L"dummy");
+    EXPECT_EQ(platform::messageBox("text", "caption"), 0);
+    EXPECT_EQ(platform::showHostMessageBox("text", "caption"), 0);
+    SetEnvironmentVariableW(L"SDL_VIDEODRIVER", nullptr);
 }
 
 TEST(Win32CodePage, ConvertsWithTheSystemTables) {
