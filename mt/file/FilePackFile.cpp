@@ -22,11 +22,16 @@ bool zlibHeaderValid(const uint8_t* header) {
            ((header[0] << 8) | header[1]) % 31 == 0;
 }
 
+constexpr std::align_val_t kContentAlignment{64};
+
 uint8_t* allocateContent(int32_t size) {
-    void* memory = nullptr;
     // At least one cache line, so that an empty member still has a buffer.
     size_t bytes = std::max<size_t>(static_cast<size_t>(size), 64);
-    return posix_memalign(&memory, 64, bytes) == 0 ? static_cast<uint8_t*>(memory) : nullptr;
+    return static_cast<uint8_t*>(::operator new(bytes, kContentAlignment, std::nothrow));
+}
+
+void releaseContent(uint8_t* content) {
+    ::operator delete(content, kContentAlignment);
 }
 }  // namespace
 
@@ -46,7 +51,7 @@ FilePackFile::FilePackFile(std::shared_ptr<PackStorage> storage, const PackEntry
 FilePackFile::~FilePackFile() {
     if (inflaterReady)
         inflateEnd(&inflater);
-    free(content);
+    releaseContent(content);
 }
 
 bool FilePackFile::init() {
@@ -231,7 +236,7 @@ void FilePackFile::preload() {
     if (!bytes)
         return;
     int32_t got = storage->readAt(static_cast<int64_t>(entry.offset) + position, bytes, length, 0);
-    free(content);
+    releaseContent(content);
     content = bytes;
     contentStart = position;
     contentLength = got;

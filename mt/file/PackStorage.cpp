@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "mt/file/FileManager.h"
@@ -20,14 +21,12 @@ thread_local std::vector<const PackStorage*> storagesBeingOpened;
 }  // namespace
 
 PackReader::PackReader(File* file) : file(file) {
-    void* memory = nullptr;
-    if (posix_memalign(&memory, 64, WINDOW_SIZE) == 0)
-        window = static_cast<uint8_t*>(memory);
+    window = static_cast<uint8_t*>(::operator new (WINDOW_SIZE, std::align_val_t{64}, std::nothrow));
 }
 
 PackReader::~PackReader() {
     delete file;
-    free(window);
+    ::operator delete (window, std::align_val_t{64});
 }
 
 PackStorage::PackStorage(FileManager* manager, const String& path)

@@ -1,6 +1,8 @@
 #include "mt/graphics/TextureDataSW.h"
 
-#include <sys/mman.h>
+#ifndef _WIN32
+#include <sys/mman.h>  // huge pages for large blocks, where the host has them
+#endif
 
 #include <cstdint>
 #include <cstdlib>

@@ -49,7 +49,11 @@ bool SDLThread::wasStarted() { return started; }
 Thread* createThread(Runnable* runnable, const String& name) { return new (std::nothrow) SDLThread(runnable, name); }
 
 void sleepMilliseconds(uint32_t milliseconds) { SDL_Delay(milliseconds); }
-void sleepMicroseconds(uint32_t microseconds) { SDL_Delay(microseconds / 1000); }
+// Below one millisecond nothing is waited: SDL_Delay(0) would still give the processor away (on Windows it
+// is Sleep(0)), which on a busy machine takes milliseconds.
+void sleepMicroseconds(uint32_t microseconds) {
+    if (microseconds >= 1000) SDL_Delay(microseconds / 1000);
+}
 void yield() { SDL_Delay(0); }
 
 uint32_t currentThreadId() {

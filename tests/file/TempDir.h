@@ -5,15 +5,28 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 // A fresh folder under the system's temporary directory, removed with everything in it at the end of a test.
 class TempDir {
   public:
     TempDir() {
+#ifdef _WIN32
+        // No mkdtemp on Windows: random names, taken only by the call that creates the folder.
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && root.empty(); ++attempt) {
+            std::error_code error;
+            auto candidate =
+                std::filesystem::temp_directory_path(error) / ("mt-file-" + std::to_string(random()));
+            if (!error && std::filesystem::create_directory(candidate, error))
+                root = candidate.string();
+        }
+#else
         std::string pattern = (std::filesystem::temp_directory_path() / "mt-file-XXXXXX").string();
         if (mkdtemp(pattern.data()))
             root = pattern;
+#endif
     }
     ~TempDir() {
         std::error_code ignored;
@@ -23,7 +36,9 @@ class TempDir {
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    std::string path(const std::string& name = "") const { return name.empty() ? root : root + "/" + name; }
+    std::string path(const std::string& name = "") const {
+        return name.empty() ? root : root + "/" + name;
+    }
 
     void write(const std::string& name, const std::string& content) const {
         std::filesystem::path full = path(name);
@@ -34,7 +49,9 @@ class TempDir {
         std::ifstream in(path(name), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    bool exists(const std::string& name) const { return std::filesystem::exists(path(name)); }
+    bool exists(const std::string& name) const {
+        return std::filesystem::exists(path(name));
+    }
 
   private:
     std::string root;

@@ -96,6 +96,9 @@ TEST(PakTool, StoreOptionAndNamesRelativeToTheCurrentBase) {
 }
 
 TEST(PakTool, RefusesNamesThatDifferOnlyInCaseNamingBoth) {
+#ifdef _WIN32
+    GTEST_SKIP() << "file names differing only in case name one file on Windows";
+#endif
     TempDir dir;
     dir.write("src/Gfx/A.png", "1");
     dir.write("src/gfx/a.png", "2");

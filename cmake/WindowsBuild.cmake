@@ -1,0 +1,27 @@
+# The Windows builds (cross-built with the toolchain files beside this one, run under Wine).
+set(MT_PROGRAM_DIRS tools/paktool tools/gfxtool assets)
+set(MT_BUILD_BENCH OFF)
+set(MT_BUILD_FUZZ OFF)
+# The suites that need no display.
+set(MT_TEST_SUITES core thread time stream file compression graphics localization xml paktool gfxtool)
+
+# The Win32 backend's own tests: one executable, run like the suites under tests/.
+if(MT_BUILD_TESTS)
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+  file(GLOB win32_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/platform/win32/tests/*.cpp)
+  if(win32_test_sources)
+    add_executable(test_win32 ${win32_test_sources})
+    target_compile_definitions(test_win32 PRIVATE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
+    target_link_libraries(test_win32 PRIVATE platform GTest::gtest GTest::gtest_main)
+    gtest_discover_tests(test_win32 DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 TEST_PREFIX "win32." PROPERTIES TIMEOUT 120)
+  endif()
+endif()
+
+# The game folder gets the archive tool beside the archives it made (assets/ lays out the rest).
+add_custom_command(
+  OUTPUT ${PROJECT_BINARY_DIR}/game/paktool.exe
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:paktool> ${PROJECT_BINARY_DIR}/game/paktool.exe
+  DEPENDS paktool
+  VERBATIM)
+add_custom_target(windows_game_tools ALL DEPENDS ${PROJECT_BINARY_DIR}/game/paktool.exe)
