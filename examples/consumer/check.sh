@@ -19,8 +19,10 @@ for file in lib/libmt.a lib/libplatform.a include/mt/file/FileManager.h include/
     [ -e "$work/prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done
 
-# A generator and compiler as the build used; the prefix is the only place the framework can come from.
-cmake -S "$here" -B "$work/consumer" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+# A generator and compiler as the build used; the prefix is the only place the framework can come from. No
+# compiler launcher: the header check below reads the compiler's own dependency records, which a compiler
+# cache may hand back from an earlier run with another prefix.
+cmake -S "$here" -B "$work/consumer" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER_LAUNCHER= \
     -DCMAKE_PREFIX_PATH="$work/prefix" -DCMAKE_EXE_LINKER_FLAGS="${2:-}" >"$work/configure.log" 2>&1 || { cat "$work/configure.log"; exit 1; }
 cmake --build "$work/consumer" >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
 
