@@ -51,7 +51,8 @@ int32_t graphicsLevelFor(const platform::GraphicsAdapter& adapter) {
 DisplayModeList buildModeList(const platform::GraphicsAdapter& adapter) {
     DisplayModeList list;
     const uint32_t reported = adapter.modeCount(platform::kFormatX8R8G8B8);
-    if (reported == 0 || reported > SIZE_MAX / sizeof(platform::DisplayMode)) {
+    // The records' bytes in 64 bits: on a 32-bit host the count may exceed what an allocation can be.
+    if (reported == 0 || static_cast<uint64_t>(reported) * sizeof(platform::DisplayMode) > SIZE_MAX) {
         return list;
     }
     list.records.reset(new (std::nothrow) platform::DisplayMode[reported]);
