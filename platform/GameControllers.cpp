@@ -64,6 +64,30 @@ uint32_t directionOf(const Stick& stick) {
     return stick.x < 0 ? Key::GamepadDPadLeft : Key::GamepadDPadRight;
 }
 
+// The key code of a controller button that the dialogs act on, or 0 for the others.
+uint32_t keyOfButton(int button) {
+    switch (button) {
+        case SDL_CONTROLLER_BUTTON_A:
+            return Key::GamepadA;
+        case SDL_CONTROLLER_BUTTON_B:
+            return Key::GamepadB;
+        case SDL_CONTROLLER_BUTTON_START:
+            return Key::GamepadMenu;
+        case SDL_CONTROLLER_BUTTON_BACK:
+            return Key::GamepadView;
+        case SDL_CONTROLLER_BUTTON_DPAD_UP:
+            return Key::GamepadDPadUp;
+        case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
+            return Key::GamepadDPadDown;
+        case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
+            return Key::GamepadDPadLeft;
+        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
+            return Key::GamepadDPadRight;
+        default:
+            return 0;
+    }
+}
+
 }  // namespace
 
 bool start() {
@@ -112,60 +136,17 @@ int openCount() {
 }
 
 uint32_t buttonDown(int button, uint32_t now) {
-    uint32_t key = 0;
-    switch (button) {
-        case SDL_CONTROLLER_BUTTON_A:
-            key = Key::GamepadA;
-            break;
-        case SDL_CONTROLLER_BUTTON_B:
-            key = Key::GamepadB;
-            break;
-        case SDL_CONTROLLER_BUTTON_START:
-            key = Key::GamepadMenu;
-            break;
-        case SDL_CONTROLLER_BUTTON_BACK:
-            key = Key::GamepadView;
-            break;
-        case SDL_CONTROLLER_BUTTON_DPAD_UP:
-            key = Key::GamepadDPadUp;
-            break;
-        case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
-            key = Key::GamepadDPadDown;
-            break;
-        case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
-            key = Key::GamepadDPadLeft;
-            break;
-        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
-            key = Key::GamepadDPadRight;
-            break;
-        default:
-            return 0;
-    }
-    if (isDirection(key)) {
+    const uint32_t key = keyOfButton(button);
+    if (key != 0 && isDirection(key)) {
         hold(key, now);
     }
     return key;
 }
 
 void buttonUp(int button) {
-    uint32_t key = 0;
-    switch (button) {
-        case SDL_CONTROLLER_BUTTON_DPAD_UP:
-            key = Key::GamepadDPadUp;
-            break;
-        case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
-            key = Key::GamepadDPadDown;
-            break;
-        case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
-            key = Key::GamepadDPadLeft;
-            break;
-        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
-            key = Key::GamepadDPadRight;
-            break;
-        default:
-            return;
-    }
-    if (heldKey == key) {
+    const uint32_t key = keyOfButton(button);
+    // Only a held direction repeats, so only its release matters.
+    if (key != 0 && isDirection(key) && heldKey == key) {
         heldKey = 0;
     }
 }

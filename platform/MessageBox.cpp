@@ -92,6 +92,8 @@ int runModal(const std::function<int()>& box) {
     try {
         worker = std::thread([&] {
             result = box();
+            // SDL frees the thread-local state (its error text) of threads it did not create only when told.
+            SDL_TLSCleanup();
             done = true;
         });
     } catch (...) {

@@ -359,9 +359,11 @@ void XmlParser::parseContent() {
         if (!element)
             return;
         ++elementsCreated;
+        // Attached before its attributes are read, so that a failure while reading them leaves nothing
+        // outside the tree.
+        levels.back().element->appendChild(element);
         if (!closedByName && attributeTextLength > 0)
             setAttributes(element);
-        levels.back().element->appendChild(element);
         if (selfClosing) {
             ++elementsClosed;
             continue;
@@ -578,6 +580,16 @@ bool XmlParser::readBinaryValue(XmlElement* element, const BinaryName& name) {
     return true;
 }
 
+bool XmlParser::readBinaryAttributes(XmlElement* element, BinaryName& name) {
+    for (;;) {
+        int flag = nextByte();
+        if (flag == 0)
+            return true;
+        if (flag != 1 || !readBinaryName(name) || !readBinaryValue(element, name))
+            return false;
+    }
+}
+
 XmlElement* XmlParser::readBinaryRecord() {
     if (nextByte() != BINARY_MARKER)
         return nullptr;
@@ -587,14 +599,16 @@ XmlElement* XmlParser::readBinaryRecord() {
     XmlElement* element = XmlElement::createIn(*arena, name.text, name.length, name.id);
     if (!element)
         return nullptr;
-    for (;;) {
-        int flag = nextByte();
-        if (flag == 0)
-            break;
-        if (flag != 1 || !readBinaryName(name) || !readBinaryValue(element, name)) {
-            delete element;
-            return nullptr;
-        }
+    bool complete = false;
+    try {
+        complete = readBinaryAttributes(element, name);
+    } catch (const std::bad_alloc&) {
+        delete element;  // not in the tree yet
+        throw;
+    }
+    if (!complete) {
+        delete element;
+        return nullptr;
     }
     if (element->attributeCount() > 1)
         element->mergeRepeatedAttributes(attributeOrder);

@@ -95,6 +95,8 @@ class XmlParser {
     // A value of the document: inside the value when short, else in the arena (or on the heap without it).
     void storeValue(XmlValue& value, uint8_t type, const void* bytes, int length, bool terminate);
     bool readBinaryValue(XmlElement* element, const BinaryName& name);
+    // The attributes of a binary record up to its 0 flag; false for a cut-off or malformed one.
+    bool readBinaryAttributes(XmlElement* element, BinaryName& name);
 
     // Byte input over a read-ahead buffer, so that a character costs no call into the stream.
     int nextByte() { return readIndex < fill ? buffer[readIndex++] : refillAndRead(); }
