@@ -188,16 +188,6 @@ bool multiByteToUtf16(uint32_t codePage, std::string_view text, std::u16string& 
     return true;
 }
 
-bool multiByteToUtf8(uint32_t codePage, std::string_view text, std::string& out) {
-    std::u16string wide;
-    if (!multiByteToUtf16(codePage, text, wide)) {
-        out.clear();
-        return false;
-    }
-    out = utf16ToUtf8(wide);
-    return true;
-}
-
 std::string utf16ToUtf8(std::u16string_view text) {
     std::string out;
     std::lock_guard<std::mutex> lock(cache().mutex());
@@ -233,22 +223,6 @@ std::string utf16ToUtf8(std::u16string_view text) {
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
     return out;
-}
-
-std::u16string utf8ToUtf16(std::string_view text) {
-    std::u16string out;
-    multiByteToUtf16(kCodePageUtf8, text, out);
-    return out;
-}
-
-size_t utf16Length(const char16_t* text) {
-    size_t length = 0;
-    if (text != nullptr) {
-        while (text[length] != 0) {
-            ++length;
-        }
-    }
-    return length;
 }
 
 }  // namespace platform

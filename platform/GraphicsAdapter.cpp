@@ -5,22 +5,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <mutex>
 
+#include "platform/HostGraphicsAdapter.h"
 #include "platform/VideoSystem.h"
 
 namespace platform {
 namespace {
-
-std::mutex& factoryMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-GraphicsAdapterFactory& installedFactory() {
-    static GraphicsAdapterFactory factory;
-    return factory;
-}
 
 // Parses digits at text[i...]; returns the number and how many digits there were.
 int parseNumber(const char* text, size_t& i, int& digits) {
@@ -183,7 +173,9 @@ OpenGlFacts queryFacts() {
     return facts;
 }
 
-std::unique_ptr<GraphicsAdapter> hostAdapter() {
+}  // namespace
+
+std::unique_ptr<GraphicsAdapter> hostGraphicsAdapter() {
     if (!video::acquire()) {
         return nullptr;
     }
@@ -218,44 +210,6 @@ std::unique_ptr<GraphicsAdapter> hostAdapter() {
     }
     video::release();
     return adapter;
-}
-
-}  // namespace
-
-uint32_t GraphicsAdapter::modeCount(uint32_t format) const {
-    return static_cast<uint32_t>(std::count_if(
-        modes_.begin(), modes_.end(), [format](const DisplayMode& m) { return m.format == format; }));
-}
-
-bool GraphicsAdapter::mode(uint32_t format, uint32_t index, DisplayMode& out) const {
-    uint32_t seen = 0;
-    for (const DisplayMode& candidate : modes_) {
-        if (candidate.format != format) {
-            continue;
-        }
-        if (seen == index) {
-            out = candidate;
-            return true;
-        }
-        ++seen;
-    }
-    return false;
-}
-
-std::unique_ptr<GraphicsAdapter> createGraphicsAdapter() {
-    GraphicsAdapterFactory factory;
-    {
-        std::lock_guard<std::mutex> lock(factoryMutex());
-        factory = installedFactory();
-    }
-    return factory ? factory() : hostAdapter();
-}
-
-GraphicsAdapterFactory setGraphicsAdapterFactory(GraphicsAdapterFactory factory) {
-    std::lock_guard<std::mutex> lock(factoryMutex());
-    GraphicsAdapterFactory previous = std::move(installedFactory());
-    installedFactory() = std::move(factory);
-    return previous;
 }
 
 AdapterCapabilities capabilitiesFromOpenGl(const OpenGlFacts& facts) {

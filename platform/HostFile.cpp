@@ -13,23 +13,10 @@
 #include <new>
 
 #include "platform/FileReplace.h"
+#include "platform/HostFileStream.h"
 
 namespace platform {
-
-struct HostFile {
-    enum class Last { None, Read, Write };
-    FILE* stream = nullptr;
-    Last last = Last::None;
-};
-
 namespace {
-
-// Between a read and a write on the same stream the C runtime needs a flush or a seek.
-void switchTo(HostFile* file, HostFile::Last next) {
-    if (file->last != HostFile::Last::None && file->last != next)
-        std::fseek(file->stream, 0, SEEK_CUR);
-    file->last = next;
-}
 
 bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -78,12 +65,6 @@ bool copyContents(int in, Sink& out) {
 
 }  // namespace
 
-std::string hostPath(const char* path) {
-    std::string result = path ? path : "";
-    std::replace(result.begin(), result.end(), '\\', '/');
-    return result;
-}
-
 HostFile* hostFileOpen(const char* path, int mode) {
     try {
         std::string name = hostPath(path);
@@ -98,36 +79,16 @@ HostFile* hostFileOpen(const char* path, int mode) {
             std::fclose(stream);
             return nullptr;
         }
-        auto* file = new (std::nothrow) HostFile;
-        if (!file) {
-            std::fclose(stream);
-            return nullptr;
-        }
-        file->stream = stream;
-        return file;
+        return adoptHostStream(stream, mode);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }
 
-void hostFileClose(HostFile* file) {
-    if (!file)
-        return;
-    std::fclose(file->stream);
-    delete file;
-}
-
-int64_t hostFileRead(HostFile* file, void* dst, int64_t n) {
-    if (!file || !dst || n <= 0)
-        return 0;
-    switchTo(file, HostFile::Last::Read);
-    return static_cast<int64_t>(std::fread(dst, 1, static_cast<size_t>(n), file->stream));
-}
-
 int64_t hostFileWrite(HostFile* file, const void* src, int64_t n) {
     if (!file || !src || n <= 0)
         return 0;
-    switchTo(file, HostFile::Last::Write);
+    switchHostStreamTo(file, HostFile::Last::Write);
     return static_cast<int64_t>(std::fwrite(src, 1, static_cast<size_t>(n), file->stream));
 }
 
@@ -180,10 +141,6 @@ const uint8_t* hostMapFile(HostFile* file, int64_t& length) {
 void hostUnmapFile(const uint8_t* data, int64_t length) {
     if (data && length > 0)
         ::munmap(const_cast<uint8_t*>(data), static_cast<size_t>(length));
-}
-
-bool hostFileFlush(HostFile* file) {
-    return file && std::fflush(file->stream) == 0;
 }
 
 bool hostCopyFile(const char* from, const char* to, bool failIfExists) {

@@ -4,27 +4,17 @@
 
 #include <atomic>
 #include <cstdio>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "platform/CodePage.h"
 #include "platform/Dialog.h"
+#include "platform/MessageBoxSeam.h"
 #include "platform/MessageLoop.h"
 #include "platform/VideoSystem.h"
 
 namespace platform {
 namespace {
-
-std::mutex& handlerMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-MessageBoxHandler& installedHandler() {
-    static MessageBoxHandler handler;
-    return handler;
-}
 
 int showHostBox(const std::string& text, const std::string& caption, uint32_t ownerWindow);
 
@@ -108,11 +98,7 @@ int runModal(const std::function<int()>& box) {
 }
 
 int show(const std::string& text, const std::string& caption) {
-    MessageBoxHandler handler;
-    {
-        std::lock_guard<std::mutex> lock(handlerMutex());
-        handler = installedHandler();
-    }
+    MessageBoxHandler handler = installedMessageBoxHandler();
     // Above the program's window (its owner for stacking only), so a click on the window cannot bury it.
     Dialog* owner = topDialog();
     uint32_t ownerWindow = owner != nullptr ? owner->windowId() : 0;
@@ -159,13 +145,6 @@ int messageBox(const char* text, const char* caption) {
 int messageBox(const char16_t* text, const char16_t* caption) {
     return show(utf16ToUtf8(std::u16string_view(text ? text : u"", utf16Length(text))),
                 utf16ToUtf8(std::u16string_view(caption ? caption : u"", utf16Length(caption))));
-}
-
-MessageBoxHandler setMessageBoxHandler(MessageBoxHandler handler) {
-    std::lock_guard<std::mutex> lock(handlerMutex());
-    MessageBoxHandler previous = std::move(installedHandler());
-    installedHandler() = std::move(handler);
-    return previous;
 }
 
 }  // namespace platform

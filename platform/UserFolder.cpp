@@ -37,16 +37,6 @@ void trimTrailingSeparators(std::string& path) {
 
 }  // namespace
 
-std::string hostPath(std::string_view path) {
-    std::string result(path);
-    for (char& c : result) {
-        if (c == '\\') {
-            c = '/';
-        }
-    }
-    return result;
-}
-
 std::string localAppDataFolder() {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     if (dataHome != nullptr && dataHome[0] == '/') {

@@ -36,7 +36,7 @@ size_t alignedStart(const uint8_t* out, size_t width) {
 
 #ifdef MT_ROW_X86
 
-inline void store(uint8_t* out, __m128i v) {
+__attribute__((target("sse2"))) inline void store(uint8_t* out, __m128i v) {
     _mm_store_si128(reinterpret_cast<__m128i*>(out), v);
 }
 

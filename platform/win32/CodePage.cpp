@@ -4,6 +4,8 @@
 
 #include <climits>
 
+#include "platform/win32/WideText.h"
+
 namespace platform {
 namespace {
 
@@ -53,43 +55,10 @@ bool multiByteToUtf16(uint32_t codePage, std::string_view text, std::u16string& 
     return true;
 }
 
-bool multiByteToUtf8(uint32_t codePage, std::string_view text, std::string& out) {
-    std::u16string wide;
-    if (!multiByteToUtf16(codePage, text, wide)) {
-        out.clear();
-        return false;
-    }
-    out = utf16ToUtf8(wide);
-    return true;
-}
-
+// The UTF-16 of this host is its wchar_t text.
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "wchar_t holds UTF-16 units");
 std::string utf16ToUtf8(std::u16string_view text) {
-    std::string out;
-    if (text.empty() || text.size() > INT_MAX / 3)
-        return out;
-    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-    const int length = static_cast<int>(text.size());
-    const int needed = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0)
-        return out;
-    out.resize(static_cast<size_t>(needed));
-    WideCharToMultiByte(CP_UTF8, 0, wide, length, out.data(), needed, nullptr, nullptr);
-    return out;
-}
-
-std::u16string utf8ToUtf16(std::string_view text) {
-    std::u16string out;
-    multiByteToUtf16(kCodePageUtf8, text, out);
-    return out;
-}
-
-size_t utf16Length(const char16_t* text) {
-    size_t length = 0;
-    if (text != nullptr) {
-        while (text[length] != 0)
-            ++length;
-    }
-    return length;
+    return win32::narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(text.data()), text.size()));
 }
 
 }  // namespace platform

@@ -5,21 +5,12 @@
 #include <d3d9.h>
 
 #include <algorithm>
-#include <mutex>
 #include <new>
+
+#include "platform/HostGraphicsAdapter.h"
 
 namespace platform {
 namespace {
-
-std::mutex& factoryMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-GraphicsAdapterFactory& installedFactory() {
-    static GraphicsAdapterFactory factory;
-    return factory;
-}
 
 // The display modes of the primary adapter in X8R8G8B8, in Direct3D's order.
 std::vector<DisplayMode> displayModes(IDirect3D9* direct3d) {
@@ -53,7 +44,9 @@ bool capabilitiesOf(IDirect3D9* direct3d, AdapterCapabilities& answers) {
     return true;
 }
 
-std::unique_ptr<GraphicsAdapter> hostAdapter() {
+}  // namespace
+
+std::unique_ptr<GraphicsAdapter> hostGraphicsAdapter() {
     IDirect3D9* direct3d = Direct3DCreate9(D3D_SDK_VERSION);
     if (direct3d == nullptr)
         return nullptr;
@@ -67,43 +60,6 @@ std::unique_ptr<GraphicsAdapter> hostAdapter() {
     }
     direct3d->Release();
     return adapter;
-}
-
-}  // namespace
-
-uint32_t GraphicsAdapter::modeCount(uint32_t format) const {
-    return static_cast<uint32_t>(std::count_if(
-        modes_.begin(), modes_.end(), [format](const DisplayMode& m) { return m.format == format; }));
-}
-
-bool GraphicsAdapter::mode(uint32_t format, uint32_t index, DisplayMode& out) const {
-    uint32_t seen = 0;
-    for (const DisplayMode& candidate : modes_) {
-        if (candidate.format != format)
-            continue;
-        if (seen == index) {
-            out = candidate;
-            return true;
-        }
-        ++seen;
-    }
-    return false;
-}
-
-std::unique_ptr<GraphicsAdapter> createGraphicsAdapter() {
-    GraphicsAdapterFactory factory;
-    {
-        std::lock_guard<std::mutex> lock(factoryMutex());
-        factory = installedFactory();
-    }
-    return factory ? factory() : hostAdapter();
-}
-
-GraphicsAdapterFactory setGraphicsAdapterFactory(GraphicsAdapterFactory factory) {
-    std::lock_guard<std::mutex> lock(factoryMutex());
-    GraphicsAdapterFactory previous = std::move(installedFactory());
-    installedFactory() = std::move(factory);
-    return previous;
 }
 
 }  // namespace platform

@@ -7,28 +7,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <new>
 
+#include "platform/HostFileStream.h"
 #include "platform/win32/Temporary.h"
 #include "platform/win32/WideText.h"
 
 namespace platform {
-
-struct HostFile {
-    enum class Last { None, Read, Write };
-    FILE* stream = nullptr;
-    Last last = Last::None;
-    bool append = false;
-};
-
 namespace {
-
-// Between a read and a write on the same stream the C runtime needs a flush or a seek.
-void switchTo(HostFile* file, HostFile::Last next) {
-    if (file->last != HostFile::Last::None && file->last != next)
-        std::fseek(file->stream, 0, SEEK_CUR);
-    file->last = next;
-}
 
 std::wstring widePathOf(const char* path) {
     return path ? win32::widePath(path) : std::wstring();
@@ -62,12 +47,6 @@ bool sameFile(const std::wstring& a, const std::wstring& b) {
 
 }  // namespace
 
-std::string hostPath(const char* path) {
-    std::string result = path ? path : "";
-    std::replace(result.begin(), result.end(), '\\', '/');
-    return result;
-}
-
 HostFile* hostFileOpen(const char* path, int mode) {
     const std::wstring name = widePathOf(path);
     if (name.empty())
@@ -81,34 +60,13 @@ HostFile* hostFileOpen(const char* path, int mode) {
         std::fclose(stream);
         return nullptr;
     }
-    auto* file = new (std::nothrow) HostFile;
-    if (!file) {
-        std::fclose(stream);
-        return nullptr;
-    }
-    file->stream = stream;
-    file->append = mode == HOST_FILE_APPEND;
-    return file;
-}
-
-void hostFileClose(HostFile* file) {
-    if (!file)
-        return;
-    std::fclose(file->stream);
-    delete file;
-}
-
-int64_t hostFileRead(HostFile* file, void* dst, int64_t n) {
-    if (!file || !dst || n <= 0)
-        return 0;
-    switchTo(file, HostFile::Last::Read);
-    return static_cast<int64_t>(std::fread(dst, 1, static_cast<size_t>(n), file->stream));
+    return adoptHostStream(stream, mode);
 }
 
 int64_t hostFileWrite(HostFile* file, const void* src, int64_t n) {
     if (!file || !src || n <= 0)
         return 0;
-    switchTo(file, HostFile::Last::Write);
+    switchHostStreamTo(file, HostFile::Last::Write);
     // The C runtime appends at the end but goes on reporting the position the stream had before; moving
     // there first keeps the position right.
     if (file->append)
@@ -147,10 +105,6 @@ bool hostFileTruncate(HostFile* file, int64_t length) {
     if (_chsize_s(_fileno(file->stream), length) != 0)
         return false;
     return hostFileSeek(file, length, HOST_SEEK_START);
-}
-
-bool hostFileFlush(HostFile* file) {
-    return file && std::fflush(file->stream) == 0;
 }
 
 // The copy goes to a temporary beside the target and is renamed over it when complete, so a failed copy

@@ -3,28 +3,13 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <mutex>
 
 #include "platform/CodePage.h"
+#include "platform/MessageBoxSeam.h"
 #include "platform/win32/WideText.h"
 
 namespace platform {
 namespace {
-
-std::mutex& handlerMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-MessageBoxHandler& installedHandler() {
-    static MessageBoxHandler handler;
-    return handler;
-}
-
-MessageBoxHandler currentHandler() {
-    std::lock_guard<std::mutex> lock(handlerMutex());
-    return installedHandler();
-}
 
 // The dummy video driver stands for "no display" on every host: tests and headless runs set it, and a real
 // box would block them.
@@ -72,7 +57,7 @@ int showHostMessageBox(const std::string& text, const std::string& caption) {
 int messageBox(const char* text, const char* caption) {
     text = text ? text : "";
     caption = caption ? caption : "";
-    MessageBoxHandler handler = currentHandler();
+    MessageBoxHandler handler = installedMessageBoxHandler();
     // The 8-bit texts go to the system unchanged, in its own 8-bit code page.
     const int result = handler || headless() ? 0 : MessageBoxA(nullptr, text, caption, MB_OK);
     if (result != 0)
@@ -87,7 +72,7 @@ int messageBox(const char* text, const char* caption) {
 int messageBox(const char16_t* text, const char16_t* caption) {
     text = text ? text : u"";
     caption = caption ? caption : u"";
-    MessageBoxHandler handler = currentHandler();
+    MessageBoxHandler handler = installedMessageBoxHandler();
     const int result = handler || headless() ? 0
                                              : MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text),
                                                            reinterpret_cast<const wchar_t*>(caption), MB_OK);
@@ -96,13 +81,6 @@ int messageBox(const char16_t* text, const char16_t* caption) {
     std::string utf8Text = utf16ToUtf8(std::u16string_view(text, utf16Length(text)));
     std::string utf8Caption = utf16ToUtf8(std::u16string_view(caption, utf16Length(caption)));
     return handler ? handled(handler, utf8Text, utf8Caption) : printed(utf8Text, utf8Caption);
-}
-
-MessageBoxHandler setMessageBoxHandler(MessageBoxHandler handler) {
-    std::lock_guard<std::mutex> lock(handlerMutex());
-    MessageBoxHandler previous = std::move(installedHandler());
-    installedHandler() = std::move(handler);
-    return previous;
 }
 
 }  // namespace platform

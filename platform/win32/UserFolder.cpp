@@ -31,15 +31,6 @@ bool attributesOfDirectory(const std::wstring& path) {
 
 }  // namespace
 
-std::string hostPath(std::string_view path) {
-    std::string result(path);
-    for (char& c : result) {
-        if (c == '\\')
-            c = '/';
-    }
-    return result;
-}
-
 std::string localAppDataFolder() {
     wchar_t folder[MAX_PATH];
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, folder)))
