@@ -23,3 +23,23 @@ client_geometry() {
     WIDTH=$(awk '/^ *Width:/ { print $2 }' <<<"$info")
     HEIGHT=$(awk '/^ *Height:/ { print $2 }' <<<"$info")
 }
+
+# Starts ./launcher in the folder $1 with its output in the file $2 and waits for its window: sets pid and
+# win. Fails, printing what the launcher wrote, when no window appears.
+start_launcher() {
+    (cd "$1" && exec ./launcher) >"$2" 2>&1 &
+    pid=$!
+    win=$(wait_for_window --onlyvisible --pid "$pid") || { echo "no launcher window:"; cat "$2"; return 1; }
+    sleep 0.5
+}
+
+# A fresh copy of the game folder $2 and a per-user folder in the run folder $1, for one launcher run: sets
+# run, settings and gamelog, and points XDG_DATA_HOME there.
+prepare_launcher_run() {
+    run=$1
+    mkdir -p "$run/data"
+    cp -r "$2" "$run/game"
+    export XDG_DATA_HOME=$run/data
+    settings=$run/data/Quillfen/Valtor/1.0/setup.dat
+    gamelog=$run/data/Quillfen/Valtor/1.0/valtor-demo.log
+}

@@ -25,21 +25,11 @@ source "$source_dir/scripts/x11-window.sh"
 export SDL_VIDEODRIVER=x11 SDL_RENDER_DRIVER=software VALTOR_DEMO_SECONDS=0
 
 # A fresh game folder and per-user folder for each run.
-prepare() {
-    run=$out/$1
-    mkdir -p "$run/data"
-    cp -r "$build/game" "$run/game"
-    export XDG_DATA_HOME=$run/data
-    settings=$run/data/Quillfen/Valtor/1.0/setup.dat
-    gamelog=$run/data/Quillfen/Valtor/1.0/valtor-demo.log
-}
+prepare() { prepare_launcher_run "$out/$1" "$build/game"; }
 
 # Starts the launcher and waits for its window: sets pid, win, X and Y.
 start() {
-    (cd "$run/game" && exec ./launcher) >"$run/launcher.log" 2>&1 &
-    pid=$!
-    win=$(wait_for_window --onlyvisible --pid "$pid") || { echo "$1: no launcher window"; cat "$run/launcher.log"; exit 1; }
-    sleep 0.5
+    start_launcher "$run/game" "$run/launcher.log" || { echo "($1)"; exit 1; }
     eval "$(xdotool getwindowgeometry --shell "$win")"
     [ "$WIDTH" = 438 ] && [ "$HEIGHT" = 429 ] || { echo "$1: window ${WIDTH}x$HEIGHT, not 438x429"; exit 1; }
 }

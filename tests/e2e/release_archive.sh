@@ -47,10 +47,7 @@ openbox >/dev/null 2>&1 &
 sleep 1
 source "$source_dir/scripts/x11-window.sh"
 export SDL_VIDEODRIVER=x11 SDL_RENDER_DRIVER=software VALTOR_DEMO_SECONDS=0 XDG_DATA_HOME=$work/data
-(cd "$game" && exec ./launcher) >"$work/launcher.log" 2>&1 &
-pid=$!
-win=$(wait_for_window --onlyvisible --pid "$pid") || { echo "no launcher window"; cat "$work/launcher.log"; exit 1; }
-sleep 0.5
+start_launcher "$game" "$work/launcher.log" || exit 1
 eval "$(xdotool getwindowgeometry --shell "$win")"
 [ "$WIDTH" = 438 ] && [ "$HEIGHT" = 429 ] || { echo "window ${WIDTH}x$HEIGHT, not 438x429"; exit 1; }
 xdotool mousemove $((X + 330)) $((Y + 355)) click 1

@@ -24,19 +24,9 @@ sleep 1
 source "$source_dir/scripts/x11-window.sh"
 export SDL_VIDEODRIVER=x11 SDL_RENDER_DRIVER=software VALTOR_DEMO_SECONDS=0
 
-prepare() {
-    run=$out/$1
-    mkdir -p "$run/data"
-    cp -r "$build/game" "$run/game"
-    export XDG_DATA_HOME=$run/data
-    settings=$run/data/Quillfen/Valtor/1.0/setup.dat
-    gamelog=$run/data/Quillfen/Valtor/1.0/valtor-demo.log
-}
+prepare() { prepare_launcher_run "$out/$1" "$build/game"; }
 start() {  # name width height
-    (cd "$run/game" && exec ./launcher) >"$run/launcher.log" 2>&1 &
-    pid=$!
-    win=$(wait_for_window --onlyvisible --pid "$pid") || { echo "$1: no launcher window"; cat "$run/launcher.log"; exit 1; }
-    sleep 0.5
+    start_launcher "$run/game" "$run/launcher.log" || { echo "($1)"; exit 1; }
     client_geometry "$win"
     [ "$WIDTH" = "$2" ] && [ "$HEIGHT" = "$3" ] || { echo "$1: window ${WIDTH}x$HEIGHT, not $2x$3"; exit 1; }
     xdotool windowactivate --sync "$win" >/dev/null 2>&1 || true
