@@ -1,26 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "fuzz/PackArchiveFuzz.h"
+#include "support/FuzzSeeds.h"
 
 namespace {
 
 // Replays every input of a fuzz target's corpus through the target's own checks; returns how many there were.
 template <typename Check>
 int replay(const char* target, Check check) {
-    std::filesystem::path corpus = std::filesystem::path(MT_SOURCE_DIR) / "fuzz/seeds" / target;
-    int replayed = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_EQ(check(bytes.data(), bytes.size()), "") << entry.path();
-        ++replayed;
-    }
-    return replayed;
+    return testsupport::forEachFuzzSeed(target, [&](std::vector<uint8_t>& bytes, const auto& path) {
+        EXPECT_EQ(check(bytes.data(), bytes.size()), "") << path;
+    });
 }
 
 }  // namespace

@@ -1,22 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <vector>
-
 #include "fuzz/StreamFuzz.h"
+#include "support/FuzzSeeds.h"
 
 // Every input of the stream fuzz target's corpus, replayed with the target's own checks against the plain
 // reader (a mismatch traps and ends this test program).
 TEST(FuzzCorpus, StreamScriptsAgreeWithThePlainReader) {
-    std::filesystem::path corpus = std::filesystem::path(MT_SOURCE_DIR) / "fuzz/seeds/fuzz_stream";
-    int replayed = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_EQ(fuzzing::fuzzStream(bytes.data(), bytes.size()), 0) << entry.path();
-        ++replayed;
-    }
+    int replayed =
+        testsupport::forEachFuzzSeed("fuzz_stream", [](std::vector<uint8_t>& bytes, const auto& path) {
+            EXPECT_EQ(fuzzing::fuzzStream(bytes.data(), bytes.size()), 0) << path;
+        });
     EXPECT_GE(replayed, 4);
 }
