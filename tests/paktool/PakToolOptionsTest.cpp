@@ -78,7 +78,10 @@ TEST_F(PakToolOptions, ListingsLongAndJson) {
 
     Result json = runTool({"list", "--json", pak});
     ASSERT_EQ(json.code, 0);
-    EXPECT_EQ(json.out.rfind("{\"archive\": \"" + pak + "\", \"members\": [\n", 0), 0u) << json.out;
+    std::string quotedPak;  // as JSON writes it: a backslash of a Windows path is escaped
+    for (char c : pak)
+        quotedPak += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    EXPECT_EQ(json.out.rfind("{\"archive\": \"" + quotedPak + "\", \"members\": [\n", 0), 0u) << json.out;
     EXPECT_NE(json.out.find("{\"name\": \"gfx/noise.bin\", \"hash\": \""), std::string::npos);
     EXPECT_NE(json.out.find("\"size\": 70000, \"stored\": 70000, \"method\": \"stored\"}"),
               std::string::npos);
@@ -252,6 +255,9 @@ TEST_F(PakToolOptions, ListFailsOnADamagedRow) {
 }
 
 TEST_F(PakToolOptions, ProgressOnlyOnATerminalAndNotWithQuiet) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs a pseudo-terminal (openpty)";
+#else
     Result plain = runTool({"extract", pak, "--to", dir.path("p")});
     EXPECT_EQ(plain.err, "");
     for (const char* command : {"extract", "verify", "create"}) {
@@ -276,4 +282,5 @@ TEST_F(PakToolOptions, ProgressOnlyOnATerminalAndNotWithQuiet) {
         std::fclose(out);
         EXPECT_EQ(quietTerminal.seen(), "") << command;
     }
+#endif
 }

@@ -205,6 +205,9 @@ TEST(PakTool, AFailedCreateLeavesTheOldArchiveByteForByte) {
 }
 
 TEST(PakTool, RefusesAnInputThatIsTheArchiveByAnyPath) {
+#ifdef _WIN32
+    GTEST_SKIP() << "builds its cases with symbolic links, which Wine cannot make";
+#else
     TempDir dir;
     makeTree(dir);
     std::string pak = dir.path("src/data.pak");
@@ -225,6 +228,7 @@ TEST(PakTool, RefusesAnInputThatIsTheArchiveByAnyPath) {
     Result walked = runTool({"create", pak, "--base", dir.path("src"), dir.path("src")});
     ASSERT_EQ(walked.code, 0) << walked.err;
     EXPECT_EQ(walked.out, pak + ": 5 members and the name list\n");
+#endif
 }
 
 TEST(PakTool, ExtractNeverWritesOverTheArchiveOrLeavesAHalfFile) {

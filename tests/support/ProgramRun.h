@@ -1,5 +1,8 @@
 #pragma once
 
+// POSIX only (posix_spawn, pseudo-terminals): the tests that need it are skipped on Windows.
+#ifndef _WIN32
+
 // Runs a built program as a separate process with its standard output and error captured, for what only
 // a real process shows: which file descriptor a line reaches.
 
@@ -38,3 +41,5 @@ inline ToolResult runProgram(const std::string& program, const std::vector<std::
 }
 
 }  // namespace testsupport
+
+#endif  // _WIN32

@@ -1,5 +1,8 @@
 #pragma once
 
+// POSIX only (posix_spawn, pseudo-terminals): the tests that need it are skipped on Windows.
+#ifndef _WIN32
+
 // A pseudo-terminal to hand a tool as its error stream: what the tool writes there is what a person at a
 // terminal would see.
 
@@ -47,3 +50,5 @@ class Terminal {
 };
 
 }  // namespace testsupport
+
+#endif  // _WIN32

@@ -25,6 +25,7 @@
 #include "mt/graphics/TexturePacker.h"
 #include "mt/stream/CachedInputStream.h"
 #include "mt/stream/FileInputStream.h"
+#include "platform/HostFile.h"
 #include "tools/common/CommandLine.h"
 #include "tools/common/ProgressLine.h"
 #include "tools/gfxtool/PixelFormatNames.h"
@@ -138,9 +139,14 @@ struct TextureRef {
 
 // Whether two paths name the same existing file (by device and inode), whatever the spelling or links.
 bool sameFile(const std::string& a, const std::string& b) {
+#ifdef _WIN32
+    // Windows' stat has no file numbers; the host layer compares volume and file index.
+    return platform::hostSameFile(a.c_str(), b.c_str());
+#else
     struct stat first, second;
     return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+#endif
 }
 
 // An output written to a new file beside the target and renamed over it only when complete, so that a
@@ -169,14 +175,23 @@ class OutputFile {
         for (int attempt = 0; attempt < 100 && temporary.empty(); ++attempt) {
             const std::string name =
                 target + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+#ifdef _WIN32
+            const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
+#else
             const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+#endif
             if (descriptor < 0) {
                 if (errno != EEXIST)
                     break;
                 continue;
             }
+#ifndef _WIN32
+            // Windows files have no permission bits to carry over.
             if (replacing)
                 ::fchmod(descriptor, old.st_mode & 07777);
+#else
+            (void)replacing;
+#endif
             temporary = name;
             ::close(descriptor);
         }
@@ -189,8 +204,16 @@ class OutputFile {
         if (temporary.empty() || (expectedBytes >= 0 && (::stat(temporary.c_str(), &written) != 0 ||
                                                          written.st_size != expectedBytes)))
             return false;
+#ifdef _WIN32
+        // Windows' rename refuses an existing target; the file system's rename replaces it.
+        std::error_code error;
+        std::filesystem::rename(temporary, target, error);
+        if (error)
+            return false;
+#else
         if (std::rename(temporary.c_str(), target.c_str()) != 0)
             return false;
+#endif
         temporary.clear();
         return true;
     }
