@@ -19,19 +19,20 @@ for file in lib/libmt.a lib/libplatform.a include/mt/file/FileManager.h include/
     [ -e "$work/prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done
 
-# A generator and compiler as the build used; the prefix is the only place the framework can come from. No
-# compiler launcher: the header check below reads the compiler's own dependency records, which a compiler
-# cache may hand back from an earlier run with another prefix.
-cmake -S "$here" -B "$work/consumer" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER_LAUNCHER= \
+# A generator and compiler as the build used; the prefix is the only place the framework can come from.
+cmake -S "$here" -B "$work/consumer" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_PREFIX_PATH="$work/prefix" -DCMAKE_EXE_LINKER_FLAGS="${2:-}" >"$work/configure.log" 2>&1 || { cat "$work/configure.log"; exit 1; }
 cmake --build "$work/consumer" >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
 
-# Every framework header the program was compiled with came from the prefix, none from the source tree.
-if ninja -C "$work/consumer" -t deps | grep -E "^ *$source_dir/(mt|platform)/"; then
+# Every framework header the program was compiled with came from the prefix, none from the source tree. The
+# records are read whole first: `grep -q` in a pipe would stop reading early, and under pipefail the writer's
+# broken pipe would count as a failure.
+deps=$(ninja -C "$work/consumer" -t deps)
+if grep -E "^ *$source_dir/(mt|platform)/" <<<"$deps"; then
     echo "the program was compiled with headers from the source tree"
     exit 1
 fi
-ninja -C "$work/consumer" -t deps | grep -q "$work/prefix/include/mt/xml/XmlParser.h" ||
+grep -q "$work/prefix/include/mt/xml/XmlParser.h" <<<"$deps" ||
     { echo "the program was not compiled with the installed headers"; exit 1; }
 
 expected=$(sed -n 's/.*<selling url="\([^"]*\)".*/\1/p' "$source_dir/assets/url.xml")
