@@ -6,8 +6,6 @@
 
 #include "platform/Message.h"
 
-struct SDL_Surface;
-
 // A drop-down list (combo box without edit field), drawn by the layer over its dialog.
 //
 // Closed, it is a box showing the selected entry and a drop button. A click on it opens the list below
@@ -23,6 +21,8 @@ namespace platform {
 
 class Dialog;
 class DialogFont;
+// The surface that a backend draws its own controls into (backends with native controls have none).
+struct Canvas;
 
 // The desktop's highlight colour (0x00RRGGBB): the selected entry, the focused list's box, and the ring
 // around a focused area of the picture.
@@ -103,8 +103,8 @@ class ComboBox {
 
     // Draw the closed box, and the open list, into the dialog's composed picture, which is `scale`
     // times the client size; `font` is the dialog font at that scale, so text is drawn, not stretched.
-    void drawField(SDL_Surface* target, DialogFont& font, bool focused, bool active, int scale = 1);
-    void drawList(SDL_Surface* target, DialogFont& font, int scale = 1);
+    void drawField(Canvas& target, DialogFont& font, bool focused, bool active, int scale = 1);
+    void drawList(Canvas& target, DialogFont& font, int scale = 1);
 
   private:
     int insertEntry(int index, std::string text);

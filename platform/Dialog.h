@@ -9,9 +9,6 @@
 #include "platform/DialogTemplate.h"
 #include "platform/Message.h"
 
-struct SDL_Window;
-struct SDL_Surface;
-
 // A modeless dialog made from a template: a host window of the template's size (borderless for a popup,
 // with title bar and close box for a captioned template), its controls, and a dialog procedure that
 // receives the dialog's messages.
@@ -24,6 +21,8 @@ struct SDL_Surface;
 namespace platform {
 
 class DialogFont;
+// What a backend keeps of a dialog's host window (its window, pictures and fonts), in the backend's files.
+struct DialogHost;
 
 // A place on the dialog's picture that the keyboard, a game controller or a tap can reach like a list
 // (a button drawn into the picture). Acting on it is a left click at its centre, handled by the dialog
@@ -148,7 +147,7 @@ class Dialog {
     void resetInput();
     // Moves the focus to the next (or previous) visible list; closes an open list first.
     void cycleFocus(bool backwards);
-    DialogFont& font() { return *font_; }
+    DialogFont& font();
     int controlCount() const { return static_cast<int>(controls_.size()); }
     ComboBox* openList();
 
@@ -167,12 +166,8 @@ class Dialog {
     std::vector<int> focusStops() const;
 
     DialogProc procedure_;
-    SDL_Window* window_ = nullptr;
+    std::unique_ptr<DialogHost> host_;
     uint32_t windowId_ = 0;
-    SDL_Surface* canvas_ = nullptr;         // what the procedure painted
-    SDL_Surface* composed_ = nullptr;       // canvas with the controls over it
-    std::unique_ptr<DialogFont> font_;      // lays the lists out, in client pixels
-    std::unique_ptr<DialogFont> drawFont_;  // draws their text at the scale (null at scale 1)
     std::vector<FocusArea> areas_;
     int focusArea_ = -1;
     int scale_ = 1;

@@ -1,7 +1,7 @@
 // The launcher played without a mouse: the keyboard and a game controller reach the lists and the two
 // click areas, and acting on an area does what a click on it does.
 #include "LauncherFixture.h"
-#include "platform/UiScale.h"
+#include "platform/sdl/UiScale.h"
 
 using launcher::g_launcher;
 

@@ -12,7 +12,7 @@
 
 #include "DialogFixture.h"
 #include "platform/SyntheticInput.h"
-#include "platform/UiScale.h"
+#include "platform/sdl/UiScale.h"
 
 using platform::ControllerButton;
 using platform::MessageType;

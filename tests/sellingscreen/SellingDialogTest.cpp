@@ -2,7 +2,7 @@
 // painting. Closing and destruction are covered by the runs of the whole program.
 #include <gtest/gtest.h>
 
-#include "platform/UiScale.h"
+#include "platform/sdl/UiScale.h"
 
 #include <memory>
 #include <utility>

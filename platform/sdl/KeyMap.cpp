@@ -1,4 +1,4 @@
-#include "platform/KeyMap.h"
+#include "platform/sdl/KeyMap.h"
 
 #include <SDL.h>
 

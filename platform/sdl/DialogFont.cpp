@@ -1,4 +1,4 @@
-#include "platform/DialogFont.h"
+#include "platform/sdl/DialogFont.h"
 
 #include <SDL.h>
 #include <SDL_ttf.h>

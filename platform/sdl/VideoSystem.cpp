@@ -1,4 +1,4 @@
-#include "platform/VideoSystem.h"
+#include "platform/sdl/VideoSystem.h"
 
 #include <SDL.h>
 #include <SDL_ttf.h>
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "platform/GameControllers.h"
+#include "platform/sdl/GameControllers.h"
 
 namespace platform::video {
 namespace {

@@ -6,7 +6,8 @@
 
 #include "platform/CodePage.h"
 #include "platform/Dialog.h"
-#include "platform/DialogFont.h"
+#include "platform/sdl/Canvas.h"
+#include "platform/sdl/DialogFont.h"
 
 namespace platform {
 namespace {
@@ -638,11 +639,11 @@ bool ComboBox::handleChar(char32_t character) {
 
 // ---------------------------------------------------------------- drawing
 
-void ComboBox::drawField(SDL_Surface* target, DialogFont& font, bool focused, bool active, int scale) {
+void ComboBox::drawField(Canvas& target, DialogFont& font, bool focused, bool active, int scale) {
     if (!visible_) {
         return;
     }
-    Painter painter{target, scale};
+    Painter painter{target.surface, scale};
     Rect field = fieldRect();
     fill(painter, field, kWhite);
     frame(painter, field, open_ ? kHighlight : kBorder);
@@ -665,11 +666,11 @@ void ComboBox::drawField(SDL_Surface* target, DialogFont& font, bool focused, bo
     }
 }
 
-void ComboBox::drawList(SDL_Surface* target, DialogFont& font, int scale) {
+void ComboBox::drawList(Canvas& target, DialogFont& font, int scale) {
     if (!open_ || !visible_) {
         return;
     }
-    Painter painter{target, scale};
+    Painter painter{target.surface, scale};
     fill(painter, list_, kWhite);
     frame(painter, list_, kListBorder);
     Rect items = itemsArea();

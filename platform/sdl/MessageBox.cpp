@@ -11,7 +11,7 @@
 #include "platform/Dialog.h"
 #include "platform/MessageBoxSeam.h"
 #include "platform/MessageLoop.h"
-#include "platform/VideoSystem.h"
+#include "platform/sdl/VideoSystem.h"
 
 namespace platform {
 namespace {

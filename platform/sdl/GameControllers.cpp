@@ -1,4 +1,4 @@
-#include "platform/GameControllers.h"
+#include "platform/sdl/GameControllers.h"
 
 #include <SDL.h>
 

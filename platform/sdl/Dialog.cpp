@@ -6,13 +6,42 @@
 #include <cstring>
 #include <new>
 
-#include "platform/DialogFont.h"
+#include "platform/sdl/Canvas.h"
+#include "platform/sdl/DialogFont.h"
 #include "platform/MessageLoop.h"
-#include "platform/UiScale.h"
-#include "platform/VideoSystem.h"
+#include "platform/sdl/UiScale.h"
+#include "platform/sdl/VideoSystem.h"
 #include "platform/WindowPlacement.h"
 
 namespace platform {
+
+// The SDL window of a dialog, what the procedure painted, that picture with the controls over it (at the
+// dialog's scale), and the fonts that lay the lists out and draw them.
+struct DialogHost {
+    SDL_Window* window = nullptr;
+    SDL_Surface* canvas = nullptr;
+    SDL_Surface* composed = nullptr;
+    std::unique_ptr<DialogFont> font;      // lays the lists out, in client pixels
+    std::unique_ptr<DialogFont> drawFont;  // draws their text at the scale (null at scale 1)
+
+    DialogHost() = default;
+    DialogHost(const DialogHost&) = delete;
+    DialogHost& operator=(const DialogHost&) = delete;
+    ~DialogHost() {
+        font.reset();
+        drawFont.reset();
+        if (composed != nullptr) {
+            SDL_FreeSurface(composed);
+        }
+        if (canvas != nullptr) {
+            SDL_FreeSurface(canvas);
+        }
+        if (window != nullptr) {
+            SDL_DestroyWindow(window);
+        }
+    }
+};
+
 namespace {
 
 constexpr uint32_t kDialogFace = 0xF0F0F0;  // the colour of an unpainted dialog
@@ -57,6 +86,10 @@ Dialog* createDialog(const DialogTemplate& dialogTemplate, DialogProc procedure,
         return nullptr;
     }
     dialog->videoAcquired_ = true;
+    dialog->host_.reset(new (std::nothrow) DialogHost());
+    if (!dialog->host_) {
+        return nullptr;  // the destructor releases the video
+    }
     dialog->procedure_ = std::move(procedure);
     dialog->style_ = dialogTemplate.style;
     dialog->width_ = width;
@@ -81,19 +114,19 @@ Dialog* createDialog(const DialogTemplate& dialogTemplate, DialogProc procedure,
         y = SDL_WINDOWPOS_CENTERED;
     }
     dialog->scale_ = scale;
-    dialog->window_ =
+    dialog->host_->window =
         SDL_CreateWindow(dialogTemplate.caption.c_str(), x, y, width * scale, height * scale, flags);
-    dialog->canvas_ = makeSurface(width, height);
-    dialog->composed_ = makeSurface(width * scale, height * scale);
-    if (dialog->window_ == nullptr || dialog->canvas_ == nullptr || dialog->composed_ == nullptr) {
+    dialog->host_->canvas = makeSurface(width, height);
+    dialog->host_->composed = makeSurface(width * scale, height * scale);
+    if (dialog->host_->window == nullptr || dialog->host_->canvas == nullptr || dialog->host_->composed == nullptr) {
         return nullptr;  // the destructor releases what was made
     }
-    dialog->windowId_ = SDL_GetWindowID(dialog->window_);
-    dialog->font_ = std::make_unique<DialogFont>(dialogTemplate.fontPoints);
+    dialog->windowId_ = SDL_GetWindowID(dialog->host_->window);
+    dialog->host_->font = std::make_unique<DialogFont>(dialogTemplate.fontPoints);
     if (scale > 1) {
-        dialog->drawFont_ = std::make_unique<DialogFont>(dialogTemplate.fontPoints, scale);
+        dialog->host_->drawFont = std::make_unique<DialogFont>(dialogTemplate.fontPoints, scale);
     }
-    SDL_SetSurfaceBlendMode(dialog->canvas_, SDL_BLENDMODE_NONE);
+    SDL_SetSurfaceBlendMode(dialog->host_->canvas, SDL_BLENDMODE_NONE);
     dialog->fillCanvas(kDialogFace);
 
     for (const ControlTemplate& control : dialogTemplate.controls) {
@@ -134,8 +167,8 @@ void destroyDialog(Dialog* dialog) {
     auto& live = liveDialogs();
     live.erase(std::remove(live.begin(), live.end(), dialog), live.end());
     forgetDialogMessages(dialog);
-    if (dialog->window_ != nullptr) {
-        SDL_HideWindow(dialog->window_);
+    if (dialog->host_ && dialog->host_->window != nullptr) {
+        SDL_HideWindow(dialog->host_->window);
     }
     dialog->visible_ = false;
     if (dialog->callDepth_ == 0) {
@@ -145,18 +178,13 @@ void destroyDialog(Dialog* dialog) {
     }
 }
 
+DialogFont& Dialog::font() {
+    return *host_->font;
+}
+
 Dialog::~Dialog() {
     controls_.clear();
-    font_.reset();
-    if (composed_ != nullptr) {
-        SDL_FreeSurface(composed_);
-    }
-    if (canvas_ != nullptr) {
-        SDL_FreeSurface(canvas_);
-    }
-    if (window_ != nullptr) {
-        SDL_DestroyWindow(window_);
-    }
+    host_.reset();
     if (videoAcquired_) {
         video::release();
     }
@@ -267,7 +295,7 @@ void Dialog::show() {
     if (destroyed_) {
         return;
     }
-    SDL_ShowWindow(window_);
+    SDL_ShowWindow(host_->window);
     visible_ = true;
     present();
 }
@@ -276,7 +304,7 @@ void Dialog::hide() {
     if (destroyed_) {
         return;
     }
-    SDL_HideWindow(window_);
+    SDL_HideWindow(host_->window);
     visible_ = false;
     if (ComboBox* list = openList()) {
         list->closeQuietly();
@@ -299,7 +327,7 @@ void Dialog::update() {
 
 void Dialog::bringToFront() {
     if (!destroyed_) {
-        SDL_RaiseWindow(window_);
+        SDL_RaiseWindow(host_->window);
     }
 }
 
@@ -333,8 +361,8 @@ void Dialog::resetInput() {
 // ---------------------------------------------------------------- painting
 
 void Dialog::fillCanvas(uint32_t rgb) {
-    SDL_FillRect(canvas_, nullptr,
-                 SDL_MapRGB(canvas_->format, (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
+    SDL_FillRect(host_->canvas, nullptr,
+                 SDL_MapRGB(host_->canvas->format, (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
 }
 
 bool Dialog::beginPaint() {
@@ -373,10 +401,10 @@ bool Dialog::blit(int x, int y, int width, int height, const Bitmap& bitmap, int
         return true;  // nothing visible to copy
     }
     size_t rowBytes = static_cast<size_t>(right - left) * 4u;
-    auto* base = static_cast<uint8_t*>(canvas_->pixels);
+    auto* base = static_cast<uint8_t*>(host_->canvas->pixels);
     for (long long row = top; row < bottom; ++row) {
         const uint32_t* source = bitmap.pictureRow(static_cast<int>(sourceY + row)) + (sourceX + left);
-        uint8_t* target = base + static_cast<size_t>(y + row) * static_cast<size_t>(canvas_->pitch) +
+        uint8_t* target = base + static_cast<size_t>(y + row) * static_cast<size_t>(host_->canvas->pitch) +
                           static_cast<size_t>(x + left) * 4u;
         std::memcpy(target, source, rowBytes);
     }
@@ -393,21 +421,22 @@ void Dialog::endPaint() {
 
 void Dialog::compose() {
     if (scale_ == 1) {
-        SDL_BlitSurface(canvas_, nullptr, composed_, nullptr);
+        SDL_BlitSurface(host_->canvas, nullptr, host_->composed, nullptr);
     } else {
-        SDL_BlitScaled(canvas_, nullptr, composed_, nullptr);  // the picture grows pixel by pixel
+        SDL_BlitScaled(host_->canvas, nullptr, host_->composed, nullptr);  // the picture grows pixel by pixel
     }
-    DialogFont& textFont = drawFont_ ? *drawFont_ : *font_;
+    DialogFont& textFont = host_->drawFont ? *host_->drawFont : *host_->font;
+    Canvas canvas{host_->composed};
     ComboBox* open = nullptr;
     for (auto& control : controls_) {
-        control->drawField(composed_, textFont, control->id() == focus_, active_, scale_);
+        control->drawField(canvas, textFont, control->id() == focus_, active_, scale_);
         if (control->isDroppedDown()) {
             open = control.get();
         }
     }
     drawFocusRing();
     if (open != nullptr) {
-        open->drawList(composed_, textFont, scale_);  // over every other control
+        open->drawList(canvas, textFont, scale_);  // over every other control
     }
 }
 
@@ -424,7 +453,7 @@ void Dialog::drawFocusRing() {
     if (ring.width <= 0 || ring.height <= 0) {
         return;
     }
-    Uint32 colour = SDL_MapRGB(composed_->format, (kRingColour >> 16) & 0xFF, (kRingColour >> 8) & 0xFF,
+    Uint32 colour = SDL_MapRGB(host_->composed->format, (kRingColour >> 16) & 0xFF, (kRingColour >> 8) & 0xFF,
                                kRingColour & 0xFF);
     int s = scale_;
     int w = kRingWidth * s;
@@ -432,7 +461,7 @@ void Dialog::drawFocusRing() {
                         {ring.x * s, (ring.y + ring.height) * s - w, ring.width * s, w},
                         {ring.x * s, ring.y * s, w, ring.height * s},
                         {(ring.x + ring.width) * s - w, ring.y * s, w, ring.height * s}};
-    SDL_FillRects(composed_, sides, 4, colour);
+    SDL_FillRects(host_->composed, sides, 4, colour);
 }
 
 void Dialog::present() {
@@ -444,10 +473,10 @@ void Dialog::present() {
     if (!visible_) {
         return;
     }
-    SDL_Surface* screen = SDL_GetWindowSurface(window_);
+    SDL_Surface* screen = SDL_GetWindowSurface(host_->window);
     if (screen != nullptr) {
-        SDL_BlitSurface(composed_, nullptr, screen, nullptr);
-        SDL_UpdateWindowSurface(window_);
+        SDL_BlitSurface(host_->composed, nullptr, screen, nullptr);
+        SDL_UpdateWindowSurface(host_->window);
     }
 }
 
@@ -457,10 +486,10 @@ std::vector<uint32_t> Dialog::capture() {
         return pixels;
     }
     present();
-    SDL_Surface* source = composed_;
+    SDL_Surface* source = host_->composed;
     SDL_Surface* converted = nullptr;
     if (visible_) {
-        SDL_Surface* screen = SDL_GetWindowSurface(window_);
+        SDL_Surface* screen = SDL_GetWindowSurface(host_->window);
         if (screen != nullptr && screen->w == width_ * scale_ && screen->h == height_ * scale_) {
             // Read what reached the window, in the dialog's own format.
             converted = SDL_ConvertSurfaceFormat(screen, SDL_PIXELFORMAT_RGB888, 0);

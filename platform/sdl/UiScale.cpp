@@ -1,4 +1,4 @@
-#include "platform/UiScale.h"
+#include "platform/sdl/UiScale.h"
 
 #include <SDL.h>
 #include <dlfcn.h>

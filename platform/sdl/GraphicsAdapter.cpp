@@ -7,7 +7,7 @@
 #include <cctype>
 
 #include "platform/HostGraphicsAdapter.h"
-#include "platform/VideoSystem.h"
+#include "platform/sdl/VideoSystem.h"
 
 namespace platform {
 namespace {

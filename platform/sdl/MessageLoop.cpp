@@ -10,10 +10,10 @@
 
 #include "platform/CodePage.h"
 #include "platform/Dialog.h"
-#include "platform/GameControllers.h"
-#include "platform/KeyMap.h"
-#include "platform/UiScale.h"
-#include "platform/VideoSystem.h"
+#include "platform/sdl/GameControllers.h"
+#include "platform/sdl/KeyMap.h"
+#include "platform/sdl/UiScale.h"
+#include "platform/sdl/VideoSystem.h"
 
 namespace platform {
 namespace {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "platform/Dialog.h"
-#include "platform/GameControllers.h"
-#include "platform/KeyMap.h"
-#include "platform/VideoSystem.h"
+#include "platform/sdl/GameControllers.h"
+#include "platform/sdl/KeyMap.h"
+#include "platform/sdl/VideoSystem.h"
 
 namespace platform {
 namespace {
