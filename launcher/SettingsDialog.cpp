@@ -92,6 +92,7 @@ void paintBackground(platform::Dialog& dialog) {
 
 platform::DialogTemplate settingsDialogTemplate() {
     platform::DialogTemplate dialogTemplate;
+    dialogTemplate.resourceId = kSettingsDialogId;
     dialogTemplate.style = kDialogStyle;
     dialogTemplate.x = 0;
     dialogTemplate.y = 0;

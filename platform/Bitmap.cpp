@@ -21,13 +21,12 @@ std::unique_ptr<Bitmap> Bitmap::create(const BitmapInfoHeader& header, void** pi
     if (bytes > kBitmapMaxBytes) {
         return nullptr;
     }
-    std::unique_ptr<uint32_t[]> memory(new (std::nothrow) uint32_t[bytes / 4]());
-    if (!memory) {
+    std::unique_ptr<Bitmap> bitmap(
+        new (std::nothrow) Bitmap(static_cast<int>(width), static_cast<int>(height), header.height > 0));
+    if (!bitmap || !bitmap->allocate(header)) {
         return nullptr;
     }
-    std::unique_ptr<Bitmap> bitmap(new (std::nothrow) Bitmap(
-        static_cast<int>(width), static_cast<int>(height), header.height > 0, std::move(memory)));
-    if (bitmap && pixels != nullptr) {
+    if (pixels != nullptr) {
         *pixels = bitmap->pixels();
     }
     return bitmap;

@@ -35,27 +35,34 @@ class Bitmap {
     // pixel memory: rows of width 32-bit words, each pixel the bytes B, G, R, X in memory (the word
     // 0x00RRGGBB), rows in the order the sign of height says.
     static std::unique_ptr<Bitmap> create(const BitmapInfoHeader& header, void** pixels);
+    ~Bitmap();
+    Bitmap(const Bitmap&) = delete;
+    Bitmap& operator=(const Bitmap&) = delete;
 
     int width() const { return width_; }
     int height() const { return height_; }  // always positive
     bool bottomUp() const { return bottomUp_; }
-    uint32_t* pixels() { return pixels_.get(); }
-    const uint32_t* pixels() const { return pixels_.get(); }
+    uint32_t* pixels() { return pixels_; }
+    const uint32_t* pixels() const { return pixels_; }
+    // The host's own object for the bitmap (a DIB section on Windows), or null on hosts without one.
+    void* hostHandle() const { return hostHandle_; }
 
     // The pixel row that shows the picture's row `y` counted from the top (0 = top row).
     const uint32_t* pictureRow(int y) const {
         int memoryRow = bottomUp_ ? height_ - 1 - y : y;
-        return pixels_.get() + static_cast<size_t>(memoryRow) * static_cast<size_t>(width_);
+        return pixels_ + static_cast<size_t>(memoryRow) * static_cast<size_t>(width_);
     }
 
   private:
-    Bitmap(int width, int height, bool bottomUp, std::unique_ptr<uint32_t[]> pixels)
-        : width_(width), height_(height), bottomUp_(bottomUp), pixels_(std::move(pixels)) {}
+    Bitmap(int width, int height, bool bottomUp) : width_(width), height_(height), bottomUp_(bottomUp) {}
+    // The backend's part of create(): zero-filled pixel memory for a header that create() has checked.
+    bool allocate(const BitmapInfoHeader& header);
 
     int width_;
     int height_;
     bool bottomUp_;
-    std::unique_ptr<uint32_t[]> pixels_;
+    uint32_t* pixels_ = nullptr;
+    void* hostHandle_ = nullptr;
 };
 
 }  // namespace platform

@@ -61,8 +61,8 @@ class ComboBox {
     // and returns kError.
     int setCurSel(int index);
     // The selected index, or kError (-1) when nothing is selected.
-    int getCurSel() const { return selected_; }
-    int getCount() const { return static_cast<int>(entries_.size()); }
+    int getCurSel() const;
+    int getCount() const;
     // An entry's text, or empty for an index that names no entry.
     std::string getText(int index) const;
     std::u16string getTextUtf16(int index) const;
@@ -76,17 +76,17 @@ class ComboBox {
 
     // Opens or closes the list as a click would (with the drop-down and close-up notifications).
     void showDropDown(bool open);
-    bool isDroppedDown() const { return open_; }
+    bool isDroppedDown() const;
 
     // Geometry, in client pixels: the closed box, the opened list (empty while closed), one entry's
     // height, and whether the open list lies above the box.
     Rect fieldRect() const;
-    Rect listRect() const { return open_ ? list_ : Rect{}; }
+    Rect listRect() const;
     int itemHeight() const;
-    bool opensUpward() const { return open_ && upward_; }
+    bool opensUpward() const;
     // The first entry shown in the open list, and the entry under the pointer or the keyboard cursor.
-    int topIndex() const { return top_; }
-    int hotIndex() const { return hot_; }
+    int topIndex() const;
+    int hotIndex() const;
     // The entry the box shows: the selection, or while the list is open the entry the keys moved to (the
     // selection changes only when the entry is chosen).
     int displayedIndex() const;
@@ -145,6 +145,7 @@ class ComboBox {
     bool draggingThumb_ = false;
     int dragOffset_ = 0;
     int wheelRemainder_ = 0;
+    void* hostControl_ = nullptr;  // the host's own control, on backends that have native ones
 };
 
 }  // namespace platform

@@ -83,7 +83,7 @@ class Dialog {
     uint32_t style() const { return style_; }
 
     // Keyboard focus among the controls: the id of the focused list, or 0.
-    int focusedControl() const { return focus_; }
+    int focusedControl() const;
     // Gives the focus to a visible list (closing another list's open part); false for an unknown id.
     bool setFocus(int id);
 
@@ -114,6 +114,8 @@ class Dialog {
     std::vector<uint32_t> capture();
     // The host window's id (for synthetic input).
     uint32_t windowId() const { return windowId_; }
+    // The host's own window object (the window handle on Windows), for code of the layer and its tests.
+    void* hostWindow() const;
 
     // --- used by the message loop and the controls ---
     static Dialog* fromWindowId(uint32_t windowId);
@@ -158,6 +160,7 @@ class Dialog {
   private:
     friend Dialog* createDialog(const DialogTemplate&, DialogProc, intptr_t);
     friend void destroyDialog(Dialog*);
+    friend struct DialogHost;
     Dialog() = default;
     void compose();
     void drawFocusRing();

@@ -41,6 +41,9 @@ struct ControlTemplate {
 };
 
 struct DialogTemplate {
+    // The program's dialog resource that holds the same dialog, on hosts whose programs carry resources
+    // (Windows); 0, or a resource the program lacks, builds the dialog from this description.
+    int resourceId = 0;
     uint32_t style = kStylePopup | kStyleCenter;
     int x = 0;  // position in dialog units, used when kStyleCenter is not set
     int y = 0;

@@ -40,6 +40,7 @@ struct Message {
     intptr_t lParam = 0;
     uint32_t time = 0;      // milliseconds, from the host's event
     char32_t text[8] = {};  // characters that the key produced; turned into Char messages by translation
+    void* hostWindow = nullptr;  // the host's window the message was queued for, on hosts with native ones
 };
 
 // Notification codes of a list's Command message (high 16 bits of wParam).

@@ -34,6 +34,7 @@ int buttonAt(uint32_t x, uint32_t y) {
 
 platform::DialogTemplate sellingDialogTemplate() {
     platform::DialogTemplate dialogTemplate;
+    dialogTemplate.resourceId = kSellingDialogId;
     dialogTemplate.style = platform::kStylePopup | platform::kStyleCaption | platform::kStyleSystemMenu |
                            platform::kStyleModalFrame | platform::kStyleCenter | platform::kStyleSetFont;
     dialogTemplate.width = 293;

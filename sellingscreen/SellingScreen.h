@@ -65,6 +65,9 @@ int buttonAt(uint32_t x, uint32_t y);
 // them, the one with the focus lights as under the pointer, and acting on one is a click at its centre.
 std::vector<platform::FocusArea> buttonAreas();
 
+// The dialog resource.
+constexpr int kSellingDialogId = 101;
+
 // Dialog 101: a captioned pop-up with a close box, centred, 293 x 306 dialog units (440 x 497 pixels),
 // caption "Valtor", no controls. It is created hidden.
 platform::DialogTemplate sellingDialogTemplate();

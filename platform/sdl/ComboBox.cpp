@@ -637,6 +637,36 @@ bool ComboBox::handleChar(char32_t character) {
     return true;
 }
 
+// ---------------------------------------------------------------- state
+
+int ComboBox::getCurSel() const {
+    return selected_;
+}
+
+int ComboBox::getCount() const {
+    return static_cast<int>(entries_.size());
+}
+
+bool ComboBox::isDroppedDown() const {
+    return open_;
+}
+
+Rect ComboBox::listRect() const {
+    return open_ ? list_ : Rect{};
+}
+
+bool ComboBox::opensUpward() const {
+    return open_ && upward_;
+}
+
+int ComboBox::topIndex() const {
+    return top_;
+}
+
+int ComboBox::hotIndex() const {
+    return hot_;
+}
+
 // ---------------------------------------------------------------- drawing
 
 void ComboBox::drawField(Canvas& target, DialogFont& font, bool focused, bool active, int scale) {

@@ -178,6 +178,14 @@ void destroyDialog(Dialog* dialog) {
     }
 }
 
+int Dialog::focusedControl() const {
+    return focus_;
+}
+
+void* Dialog::hostWindow() const {
+    return host_ ? host_->window : nullptr;
+}
+
 DialogFont& Dialog::font() {
     return *host_->font;
 }
