@@ -1,0 +1,422 @@
+#include "platform/Dialog.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <new>
+
+#include "platform/MessageLoop.h"
+#include "platform/win32/DialogResource.h"
+
+// Dialogs on Windows are real modeless dialogs: made from the program's dialog resource when it has the
+// template (CreateDialogParamW), else from the description in memory (CreateDialogIndirectParamW); their
+// lists are the system's combo boxes; painting is BeginPaint, BitBlt from a memory device context and
+// EndPaint. The dialog procedure receives every message the system sends the dialog, with the numbers
+// the system gives them.
+namespace platform {
+
+struct DialogHost {
+    HWND window = nullptr;
+    PAINTSTRUCT paint{};
+    HDC paintContext = nullptr;
+    intptr_t initParam = 0;
+
+    static INT_PTR CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static Dialog* owner(HWND window);
+    static void attach(Dialog& dialog, HWND window);
+    static Message translate(Dialog& dialog, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+};
+
+namespace {
+
+std::vector<Dialog*>& liveDialogs() {
+    static std::vector<Dialog*> dialogs;
+    return dialogs;
+}
+
+std::vector<Dialog*>& destroyedDialogs() {
+    static std::vector<Dialog*> dialogs;
+    return dialogs;
+}
+
+uint32_t nextWindowId() {
+    static uint32_t last = 0;
+    return ++last;
+}
+
+// The combo boxes among the dialog's children, in the order the template lists them.
+BOOL CALLBACK collectComboBox(HWND child, LPARAM lParam) {
+    wchar_t className[16];
+    if (GetClassNameW(child, className, 16) > 0 && lstrcmpiW(className, L"ComboBox") == 0)
+        reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(child);
+    return TRUE;
+}
+
+Rect clientRectOf(HWND control, HWND dialog) {
+    RECT box{};
+    GetWindowRect(control, &box);
+    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&box), 2);
+    return {box.left, box.top, box.right - box.left, box.bottom - box.top};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- the dialog procedure
+
+Dialog* DialogHost::owner(HWND window) {
+    auto* dialog = reinterpret_cast<Dialog*>(GetWindowLongPtrW(window, DWLP_USER));
+    return Dialog::isLive(dialog) ? dialog : nullptr;
+}
+
+// Ties the new window to its Dialog and wraps the combo boxes that the template made.
+void DialogHost::attach(Dialog& dialog, HWND window) {
+    dialog.host_->window = window;
+    SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(&dialog));
+    RECT client{};
+    GetClientRect(window, &client);
+    dialog.width_ = client.right - client.left;
+    dialog.height_ = client.bottom - client.top;
+    dialog.style_ = static_cast<uint32_t>(GetWindowLongW(window, GWL_STYLE));
+    std::vector<HWND> lists;
+    EnumChildWindows(window, collectComboBox, reinterpret_cast<LPARAM>(&lists));
+    for (HWND list : lists) {
+        if (GetParent(list) != window)
+            continue;
+        const int id = GetDlgCtrlID(list);
+        const auto style = static_cast<uint32_t>(GetWindowLongW(list, GWL_STYLE));
+        dialog.controls_.push_back(std::make_unique<ComboBox>(dialog, id, style, clientRectOf(list, window)));
+    }
+}
+
+// The system's message as the procedure sees it: a list's command carries the list, not its window.
+Message DialogHost::translate(Dialog& dialog, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Message translated;
+    translated.type = static_cast<MessageType>(message);
+    translated.dialog = &dialog;
+    translated.wParam = wParam;
+    translated.lParam = lParam;
+    translated.time = static_cast<uint32_t>(GetMessageTime());
+    translated.hostWindow = window;
+    if (message == WM_INITDIALOG)
+        translated.lParam = dialog.host_->initParam;
+    if (message == WM_COMMAND && lParam != 0)
+        translated.lParam = reinterpret_cast<intptr_t>(dialog.comboBox(LOWORD(wParam)));
+    return translated;
+}
+
+INT_PTR CALLBACK DialogHost::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Dialog* dialog = nullptr;
+    if (message == WM_INITDIALOG) {
+        dialog = reinterpret_cast<Dialog*>(lParam);
+        attach(*dialog, window);
+    } else {
+        dialog = owner(window);
+    }
+    if (dialog == nullptr)
+        return FALSE;
+    switch (message) {
+        case WM_ACTIVATE:
+            dialog->active_ = LOWORD(wParam) != WA_INACTIVE;
+            break;
+        case WM_SHOWWINDOW:
+            dialog->visible_ = wParam != 0;
+            break;
+        case WM_PAINT:
+            dialog->invalid_ = true;
+            break;
+        default:
+            break;
+    }
+    const bool handled = dialog->callProcedure(translate(*dialog, window, message, wParam, lParam));
+    if (message == WM_DESTROY)
+        SetWindowLongPtrW(window, DWLP_USER, 0);  // nothing reaches the procedure after Destroy
+    if (message == WM_PAINT && !handled)
+        return FALSE;  // the system validates and paints the dialog colour
+    return handled ? TRUE : FALSE;
+}
+
+// ---------------------------------------------------------------- creation and destruction
+
+Dialog* createDialog(const DialogTemplate& dialogTemplate, DialogProc procedure, intptr_t initParam) {
+    noteDialogThread();
+    std::unique_ptr<Dialog> dialog(new (std::nothrow) Dialog());
+    if (!dialog)
+        return nullptr;
+    dialog->host_.reset(new (std::nothrow) DialogHost());
+    if (!dialog->host_)
+        return nullptr;
+    dialog->procedure_ = std::move(procedure);
+    dialog->host_->initParam = initParam;
+    dialog->windowId_ = nextWindowId();
+    Dialog* created = dialog.release();
+    liveDialogs().push_back(created);
+
+    // The creation parameter of the system's call is the Dialog itself; the procedure gets initParam.
+    const auto self = reinterpret_cast<LPARAM>(created);
+    HWND window = nullptr;
+    if (hasDialogResource(dialogTemplate.resourceId)) {
+        window = CreateDialogParamW(nullptr, MAKEINTRESOURCEW(dialogTemplate.resourceId), nullptr,
+                                    DialogHost::procedure, self);
+    } else {
+        std::vector<uint8_t> memory = buildDialogTemplate(dialogTemplate);
+        if (!memory.empty())
+            window = CreateDialogIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(memory.data()),
+                                                nullptr, DialogHost::procedure, self);
+    }
+    if (window == nullptr || created->destroyed_) {
+        if (!created->destroyed_) {
+            auto& live = liveDialogs();
+            live.erase(std::remove(live.begin(), live.end(), created), live.end());
+            delete created;
+        }
+        return nullptr;
+    }
+    created->visible_ = IsWindowVisible(window) != FALSE;
+    return created;
+}
+
+void destroyDialog(Dialog* dialog) {
+    if (!Dialog::isLive(dialog) || dialog->destroyed_)
+        return;
+    ++dialog->callDepth_;  // the Dialog outlives DestroyWindow's messages
+    DestroyWindow(dialog->host_->window);  // sends Destroy to the procedure while the lists still exist
+    --dialog->callDepth_;
+    dialog->destroyed_ = true;
+    dialog->visible_ = false;
+    auto& live = liveDialogs();
+    live.erase(std::remove(live.begin(), live.end(), dialog), live.end());
+    if (dialog->callDepth_ == 0)
+        delete dialog;
+    else
+        destroyedDialogs().push_back(dialog);
+}
+
+Dialog::~Dialog() {
+    controls_.clear();
+    if (host_ && host_->window != nullptr && IsWindow(host_->window) && !destroyed_)
+        DestroyWindow(host_->window);
+}
+
+void Dialog::collectDestroyed() {
+    auto& destroyed = destroyedDialogs();
+    for (auto it = destroyed.begin(); it != destroyed.end();) {
+        if ((*it)->callDepth_ == 0) {
+            delete *it;
+            it = destroyed.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+Dialog* Dialog::fromWindowId(uint32_t windowId) {
+    for (Dialog* dialog : liveDialogs()) {
+        if (dialog->windowId_ == windowId)
+            return dialog;
+    }
+    return nullptr;
+}
+
+bool Dialog::isLive(const Dialog* dialog) {
+    const auto& live = liveDialogs();
+    return dialog != nullptr && std::find(live.begin(), live.end(), dialog) != live.end();
+}
+
+const std::vector<Dialog*>& Dialog::all() {
+    return liveDialogs();
+}
+
+bool Dialog::callProcedure(const Message& message) {
+    if (destroyed_ || !procedure_)
+        return false;
+    ++callDepth_;
+    const bool handled = procedure_(*this, message);
+    --callDepth_;
+    return handled && !destroyed_;
+}
+
+void* Dialog::hostWindow() const {
+    return host_ ? host_->window : nullptr;
+}
+
+// ---------------------------------------------------------------- showing and painting
+
+void Dialog::show() {
+    ShowWindow(host_->window, SW_SHOWDEFAULT);
+    visible_ = true;
+}
+
+void Dialog::hide() {
+    ShowWindow(host_->window, SW_HIDE);
+    visible_ = false;
+}
+
+void Dialog::update() {
+    UpdateWindow(host_->window);
+}
+
+void Dialog::bringToFront() {
+    SetForegroundWindow(host_->window);
+    BringWindowToTop(host_->window);
+}
+
+void Dialog::invalidate(bool erase) {
+    RedrawWindow(host_->window, nullptr, nullptr, RDW_INVALIDATE | (erase ? RDW_ERASE : 0));
+    invalid_ = true;
+}
+
+void Dialog::redraw() {
+    invalidate(false);
+    update();
+}
+
+bool Dialog::beginPaint() {
+    if (painting_)
+        return true;
+    host_->paintContext = BeginPaint(host_->window, &host_->paint);
+    if (host_->paintContext == nullptr)
+        return false;
+    painting_ = true;
+    invalid_ = false;
+    return true;
+}
+
+bool Dialog::blit(const Bitmap& bitmap, int x, int y) {
+    return blit(x, y, bitmap.width(), bitmap.height(), bitmap, 0, 0);
+}
+
+bool Dialog::blit(int x, int y, int width, int height, const Bitmap& bitmap, int sourceX, int sourceY) {
+    if (!painting_ || bitmap.hostHandle() == nullptr)
+        return false;
+    auto handle = static_cast<HBITMAP>(bitmap.hostHandle());
+    BITMAP description{};
+    if (GetObjectW(handle, sizeof(description), &description) == 0)
+        return false;
+    // Only the part of the source that exists is copied.
+    if (sourceX < 0 || sourceY < 0 || sourceX >= description.bmWidth || sourceY >= description.bmHeight)
+        return true;
+    width = std::min(width, static_cast<int>(description.bmWidth) - sourceX);
+    height = std::min(height, static_cast<int>(description.bmHeight) - sourceY);
+    if (width <= 0 || height <= 0)
+        return true;
+    HDC memory = CreateCompatibleDC(host_->paintContext);
+    if (memory == nullptr)
+        return false;
+    HGDIOBJ previous = SelectObject(memory, handle);
+    const BOOL copied = BitBlt(host_->paintContext, x, y, width, height, memory, sourceX, sourceY, SRCCOPY);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    return copied != FALSE;
+}
+
+void Dialog::endPaint() {
+    if (!painting_)
+        return;
+    EndPaint(host_->window, &host_->paint);
+    host_->paintContext = nullptr;
+    painting_ = false;
+}
+
+// The client area as the screen shows it, read back through the window's device context.
+std::vector<uint32_t> Dialog::capture() {
+    std::vector<uint32_t> pixels;
+    if (width_ <= 0 || height_ <= 0)
+        return pixels;
+    HDC window = GetDC(host_->window);
+    HDC memory = CreateCompatibleDC(window);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width_;
+    info.bmiHeader.biHeight = -height_;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP target = CreateDIBSection(window, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (memory != nullptr && target != nullptr && bits != nullptr) {
+        HGDIOBJ previous = SelectObject(memory, target);
+        BitBlt(memory, 0, 0, width_, height_, window, 0, 0, SRCCOPY);
+        GdiFlush();
+        const auto* words = static_cast<const uint32_t*>(bits);
+        pixels.assign(words, words + static_cast<size_t>(width_) * static_cast<size_t>(height_));
+        for (uint32_t& pixel : pixels)
+            pixel &= 0x00FFFFFFu;
+        SelectObject(memory, previous);
+    }
+    if (target != nullptr)
+        DeleteObject(target);
+    if (memory != nullptr)
+        DeleteDC(memory);
+    ReleaseDC(host_->window, window);
+    return pixels;
+}
+
+// ---------------------------------------------------------------- controls and focus
+
+ComboBox* Dialog::comboBox(int id) {
+    for (auto& control : controls_) {
+        if (control->id() == id)
+            return control.get();
+    }
+    return nullptr;
+}
+
+int Dialog::focusedControl() const {
+    HWND focused = GetFocus();
+    if (focused == nullptr || GetParent(focused) != host_->window)
+        return 0;
+    return GetDlgCtrlID(focused);
+}
+
+bool Dialog::setFocus(int id) {
+    ComboBox* list = comboBox(id);
+    if (list == nullptr || !list->isVisible())
+        return false;
+    SendMessageW(host_->window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(host_->window, id)), TRUE);
+    focusArea_ = -1;
+    return true;
+}
+
+void Dialog::setFocusAreas(std::vector<FocusArea> areas) {
+    areas_ = std::move(areas);
+    focusArea_ = -1;
+}
+
+bool Dialog::setFocusArea(int index) {
+    if (index < 0 || index >= static_cast<int>(areas_.size()))
+        return false;
+    focusArea_ = index;
+    const Rect& rect = areas_[static_cast<size_t>(index)].rect;
+    Message move;
+    move.type = MessageType::MouseMove;
+    move.dialog = this;
+    move.lParam = packPoint(rect.x + rect.width / 2, rect.y + rect.height / 2);
+    move.hostWindow = host_->window;
+    callProcedure(move);
+    return true;
+}
+
+void Dialog::activateArea(int index) {
+    if (index < 0 || index >= static_cast<int>(areas_.size()))
+        return;
+    const Rect& rect = areas_[static_cast<size_t>(index)].rect;
+    const LPARAM point = packPoint(rect.x + rect.width / 2, rect.y + rect.height / 2);
+    PostMessageW(host_->window, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    PostMessageW(host_->window, WM_LBUTTONUP, 0, point);
+}
+
+int Dialog::areaWithRole(AreaRole role) const {
+    for (size_t i = 0; i < areas_.size(); ++i) {
+        if (areas_[i].role == role)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// The system draws no ring over the picture; the area with the focus is still reported.
+Rect Dialog::focusRingRect() const {
+    if (focusArea_ < 0 || focusArea_ >= static_cast<int>(areas_.size()))
+        return {};
+    return areas_[static_cast<size_t>(focusArea_)].rect;
+}
+
+}  // namespace platform
