@@ -57,7 +57,13 @@ void ComboBox::resetContent() {
     SendMessageW(handleOf(hostControl_), CB_RESETCONTENT, 0, 0);
 }
 
+// An index that names no entry clears the selection: asked for explicitly, since not every version of the
+// system clears it for an index past the end.
 int ComboBox::setCurSel(int index) {
+    if (index < 0 || index >= getCount()) {
+        SendMessageW(handleOf(hostControl_), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        return kError;
+    }
     return answer(SendMessageW(handleOf(hostControl_), CB_SETCURSEL, static_cast<WPARAM>(index), 0));
 }
 
