@@ -4,7 +4,7 @@ BUILD_DIR := build
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap configure build game run run-selling test bench fuzz asan format clean windows test-windows
+.PHONY: all bootstrap configure build game run run-selling test bench fuzz asan format clean windows test-windows run-windows windows-game
 
 all: build
 
@@ -65,6 +65,17 @@ windows:
 
 test-windows: windows
 	@JOBS=$(JOBS) scripts/windows-test.sh
+
+# Only the 32-bit game folder (what players get), then launcher.exe under Wine on the sample game; without a
+# display, a scripted demo with screenshots in build-win32/demo/.
+windows-game:
+	@scripts/windows-deps.sh
+	@cmake --no-warn-unused-cli -S . -B build-win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
+	  -DCMAKE_BUILD_TYPE=$(WINDOWS_BUILD_TYPE) >/dev/null
+	@$(WINDOWS_WINE_ENV) cmake --build build-win32 -j $(JOBS) --target game_folder windows_game_tools
+
+run-windows: windows-game
+	@scripts/run-windows.sh
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs -r clang-format -i

@@ -26,3 +26,14 @@ add_custom_command(
   DEPENDS paktool
   VERBATIM)
 add_custom_target(windows_game_tools ALL DEPENDS ${PROJECT_BINARY_DIR}/game/paktool.exe)
+
+# End-to-end runs of the two programs under Wine (tests/e2e-windows/<name>.sh, called with the build folder
+# and the loader of the build's arch), in virtual X servers of their own. Exit code 77 counts as skipped.
+if(MT_BUILD_TESTS)
+  file(GLOB windows_e2e_scripts CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/e2e-windows/*.sh)
+  foreach(script ${windows_e2e_scripts})
+    get_filename_component(name ${script} NAME_WE)
+    add_test(NAME e2e.wine_${name} COMMAND bash ${script} ${PROJECT_BINARY_DIR} ${VALTOR_WINE})
+    set_tests_properties(e2e.wine_${name} PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
+  endforeach()
+endif()

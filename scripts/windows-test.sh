@@ -10,6 +10,8 @@ fi
 here=$(cd "$(dirname "$0")/.." && pwd)
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/valtor-wine.XXXXXX")
 export WINEPREFIX=$scratch/prefix
+# The end-to-end runs use this prefix too, rather than making one each.
+export VALTOR_E2E_WINEPREFIX=$WINEPREFIX
 export WINEDEBUG=-all
 # No Mono or Gecko installers: the programs need neither, and asking for them would stall the run.
 export WINEDLLOVERRIDES="mscoree,mshtml="

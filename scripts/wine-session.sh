@@ -1,5 +1,5 @@
 # Shell helpers for the Windows end-to-end runs: the programs of a Windows build folder under Wine, in a
-# virtual X server with a window manager. Sourced by the scripts beside it, inside xvfb-run.
+# virtual X server with a window manager. Sourced, inside xvfb-run, by the Windows demo and end-to-end runs.
 #   WINE          the loader for the build's arch (wine for 32-bit, /usr/lib/wine/wine64 for 64-bit)
 #   WINEPREFIX    the Wine prefix (the caller's, or a fresh one)
 
