@@ -6,6 +6,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/MessageBoxSeam.h"
+#include "platform/MessageLoop.h"
 #include "platform/win32/WideText.h"
 
 namespace platform {
@@ -19,29 +20,21 @@ bool headless() {
     return length > 0 && length < 16 && lstrcmpiW(driver, L"dummy") == 0;
 }
 
-// Keyboard and mouse input that reached this thread's windows while the box was up would have gone to the
-// modal box; it is dropped rather than delivered late.
-void discardQueuedInput() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
-    }
-    while (PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
-    }
-}
-
 int printed(const std::string& text, const std::string& caption) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     return 0;
 }
 
+// Keyboard and mouse input that reached this thread's windows while the box was up would have gone to the
+// modal box; it is dropped rather than delivered late.
 int dismissed(int result) {
-    discardQueuedInput();
+    discardPendingInput();
     return result == IDOK ? kMessageBoxOk : 0;
 }
 
 int handled(const MessageBoxHandler& handler, const std::string& text, const std::string& caption) {
     const int result = handler(text, caption);
-    discardQueuedInput();
+    discardPendingInput();
     return result;
 }
 
