@@ -146,6 +146,11 @@ class Screen {
         }
     }
     bool usable() const { return display_ != nullptr; }
+    // Where the picture is looked for: "WxH+X+Y", as X geometries are written.
+    std::string where() const {
+        return std::to_string(picture_.width) + "x" + std::to_string(picture_.height) + "+" +
+               std::to_string(left_) + "+" + std::to_string(top_);
+    }
 
     // Sends WM_DELETE_WINDOW to the shown top-level windows of the process (and to those a window manager
     // framed). False when it has none.
@@ -405,8 +410,8 @@ bool compare(const Program (&programs)[2], Screen& screen, Comparison& compariso
         for (int side = 0; side < 2; ++side) {
             Run run = measure(programs[side], screen);
             if (run.milliseconds < 0) {
-                std::fprintf(stderr, "the %s picture never showed\n",
-                             side == 0 ? "launcher's" : "minimal program's");
+                std::fprintf(stderr, "the %s picture never showed (looked for it at %s)\n",
+                             side == 0 ? "launcher's" : "minimal program's", screen.where().c_str());
                 return false;
             }
             if (round > 0) {
