@@ -1,5 +1,5 @@
 # The Windows builds (cross-built with the toolchain files beside this one, run under Wine).
-set(MT_PROGRAM_DIRS launcher sellingscreen tools/paktool tools/gfxtool assets)
+set(MT_PROGRAM_DIRS launcher sellingscreen tools/paktool tools/gfxtool tools/valtor-demo bench/win32 assets)
 set(MT_BUILD_BENCH OFF)
 set(MT_BUILD_FUZZ OFF)
 # The suites that need no display.

@@ -2,26 +2,27 @@
 // It reads the settings file that the launcher wrote, prints one line saying what it was started as and with
 // which settings, appends that line to valtor-demo.log beside the settings, and shows the same in a small
 // window for a few seconds (VALTOR_DEMO_SECONDS, default 3) when there is a display.
+//
+// This is the host part for Linux (SDL2); SettingsReport.cpp says what the settings are, main_win32.cpp is
+// the Windows host.
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
-namespace {
+#include "SettingsReport.h"
 
-constexpr uint32_t kSettingsMagic = 0xDEADBABE;
-constexpr size_t kSettingsSize = 60;
-constexpr size_t kNameOffset = 24;
-constexpr size_t kNameSize = 32;
+using valtor_demo::Report;
+
+namespace {
 
 // The per-user folder of the game: $XDG_DATA_HOME (when absolute) or $HOME/.local/share, then the game's
 // own folders. Empty when there is neither; the launcher then keeps its settings in the current directory.
@@ -56,114 +57,15 @@ bool makeFolders(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-int32_t readInt32(const unsigned char* bytes) {
-    uint32_t value = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                     static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-    return static_cast<int32_t>(value);
-}
-
-// Bytes that are not plain printable ASCII are shown as \xHH, so a damaged file cannot garble the output.
-std::string printable(const unsigned char* bytes, size_t size) {
-    std::string text;
-    for (size_t i = 0; i < size && bytes[i] != 0; ++i) {
-        if (bytes[i] > 0x20 && bytes[i] < 0x7F) {
-            text.push_back(static_cast<char>(bytes[i]));
-        } else {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", bytes[i]);
-            text += escape;
-        }
-    }
-    return text;
-}
-
-const char* choice(int32_t value, std::initializer_list<const char*> names) {
-    if (value < 0 || static_cast<size_t>(value) >= names.size())
-        return "unknown";
-    return names.begin()[value];
-}
-
-// The settings as lines for the window, and the whole as one line for the terminal and the log.
-struct Report {
-    std::vector<std::string> lines;
-    std::string oneLine;
-};
-
-Report describeSettings(const std::string& startedAs, const std::string& path) {
-    Report report;
-    report.lines.push_back("Started as " + startedAs);
-    std::string summary;
-    unsigned char data[kSettingsSize] = {};
-    size_t size = 0;
+// The file's first bytes as the shared report reads them; nothing when it cannot be opened.
+std::optional<std::string> readSettings(const std::string& path) {
     FILE* file = std::fopen(path.c_str(), "rb");
-    if (file != nullptr) {
-        size = std::fread(data, 1, sizeof data, file);
-        std::fclose(file);
-    }
-    char text[160];
-    if (file == nullptr) {
-        summary = "no settings file at " + path;
-        report.lines.push_back("No settings file");
-    } else if (size < 4 || static_cast<uint32_t>(readInt32(data)) != kSettingsMagic) {
-        summary = "not a settings file: " + path;
-        report.lines.push_back("The settings file is damaged");
-    } else {
-        // Fields past the end of a short file are left out, as the launcher keeps its defaults for them.
-        auto present = [&](size_t offset, size_t width) { return offset + width <= size; };
-        std::vector<std::string> parts;
-        if (present(4, 4)) {
-            int32_t mode = readInt32(data + 4);
-            std::snprintf(text, sizeof text, "window mode %d (%s)", mode,
-                          choice(mode, {"full screen", "window"}));
-            parts.push_back(text);
-        }
-        if (present(8, 8)) {
-            std::snprintf(text, sizeof text, "resolution %dx%d", readInt32(data + 8), readInt32(data + 12));
-            parts.push_back(text);
-        }
-        if (present(16, 4)) {
-            int32_t quality = readInt32(data + 16);
-            std::snprintf(text, sizeof text, "quality %d (%s)", quality,
-                          choice(quality, {"normal", "low", "very low"}));
-            parts.push_back(text);
-        }
-        if (present(20, 4)) {
-            int32_t audio = readInt32(data + 20);
-            std::snprintf(text, sizeof text, "audio %d (%s)", audio,
-                          choice(audio, {"no audio", "hardware", "software"}));
-            parts.push_back(text);
-        }
-        if (present(kNameOffset, kNameSize))
-            parts.push_back("language " + printable(data + kNameOffset, kNameSize));
-        if (present(56, 4)) {
-            std::snprintf(text, sizeof text, "code page %d", readInt32(data + 56));
-            parts.push_back(text);
-        }
-        if (size < kSettingsSize) {
-            std::snprintf(text, sizeof text, "short file of %zu bytes", size);
-            parts.push_back(text);
-        }
-        for (size_t i = 0; i < parts.size(); ++i) {
-            summary += (i == 0 ? "" : ", ") + parts[i];
-            std::string line = parts[i];
-            line[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
-            report.lines.push_back(line);
-        }
-    }
-    report.oneLine = "valtor-demo: started as " + startedAs + "; " + summary;
-    return report;
-}
-
-// Seconds to keep the window open: VALTOR_DEMO_SECONDS from 0 to 3600, else 3.
-double windowSeconds() {
-    const char* value = std::getenv("VALTOR_DEMO_SECONDS");
-    if (value == nullptr || value[0] == '\0')
-        return 3.0;
-    char* end = nullptr;
-    double seconds = std::strtod(value, &end);
-    if (end == value || *end != '\0' || !(seconds >= 0.0 && seconds <= 3600.0))
-        return 3.0;
-    return seconds;
+    if (file == nullptr)
+        return std::nullopt;
+    char data[valtor_demo::kSettingsSize];
+    size_t size = std::fread(data, 1, sizeof data, file);
+    std::fclose(file);
+    return std::string(data, size);
 }
 
 TTF_Font* openFont(int size) {
@@ -200,9 +102,8 @@ void draw(SDL_Renderer* renderer, TTF_Font* title, TTF_Font* body, const std::ve
         y += TTF_FontLineSkip(font) + 2;
         SDL_FreeSurface(surface);
     };
-    text(title, "Valtor", SDL_Color{240, 216, 148, 255});
-    text(body, "A stand-in for the game: these are the settings it was given.",
-         SDL_Color{169, 159, 187, 255});
+    text(title, valtor_demo::kWindowTitle, SDL_Color{240, 216, 148, 255});
+    text(body, valtor_demo::kWindowSubtitle, SDL_Color{169, 159, 187, 255});
     y += 6;
     for (const std::string& line : lines)
         text(body, line, SDL_Color{236, 230, 242, 255});
@@ -213,8 +114,8 @@ void draw(SDL_Renderer* renderer, TTF_Font* title, TTF_Font* body, const std::ve
 bool showWindow(const Report& report, double seconds) {
     if (SDL_Init(SDL_INIT_VIDEO) != 0)
         return false;
-    SDL_Window* window =
-        SDL_CreateWindow("Valtor", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 560, 260, 0);
+    SDL_Window* window = SDL_CreateWindow(valtor_demo::kWindowTitle, SDL_WINDOWPOS_CENTERED,
+                                          SDL_WINDOWPOS_CENTERED, 560, 260, 0);
     SDL_Renderer* renderer = nullptr;
     if (window != nullptr) {
         renderer = SDL_CreateRenderer(window, -1, 0);
@@ -274,7 +175,8 @@ int main(int argc, char** argv) {
     if (!folder.empty())
         makeFolders(folder);
     std::string prefix = folder.empty() ? std::string() : folder + "/";
-    Report report = describeSettings(startedAs, prefix + "setup.dat");
+    const std::string settingsPath = prefix + "setup.dat";
+    Report report = valtor_demo::describeSettings(startedAs, settingsPath, readSettings(settingsPath));
 
     std::printf("%s\n", report.oneLine.c_str());
     std::fflush(stdout);
@@ -286,6 +188,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "valtor-demo: cannot append to %s\n", logPath.c_str());
     }
 
-    showWindow(report, windowSeconds());
+    showWindow(report, valtor_demo::windowSeconds(std::getenv("VALTOR_DEMO_SECONDS")));
     return 0;
 }
