@@ -134,6 +134,9 @@ class Screen {
   public:
     explicit Screen(const Picture& picture) : picture_(picture) {
         display_ = XOpenDisplay(nullptr);
+        // Windows of the programs come and go while they are looked at: a request about one that has just
+        // gone is answered with an error, which must not end this program (Xlib's default handler would).
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
         if (display_ != nullptr) {
             int screen = DefaultScreen(display_);
             left_ = (DisplayWidth(display_, screen) - picture.width) / 2;
@@ -174,10 +177,34 @@ class Screen {
         return !windows.empty();
     }
 
-    // Whether every probe shows the picture's pixel.
-    bool showsPicture() {
+    // Whether every probe shows the picture's pixel, with the picture centred on the screen.
+    bool showsPicture() { return showsPictureAt(left_, top_); }
+
+    // Whether a shown window of the process holds the picture at its top-left corner, or just inside a
+    // border of one or two pixels. Windows under Wine are measured this way: Wine sizes a dialog by its own
+    // measure of the dialog font, so the launcher's window is not the picture's size.
+    bool showsPictureInWindowOf(pid_t pid) {
+        const Atom pidAtom = XInternAtom(display_, "_NET_WM_PID", False);
+        std::vector<Window> windows;
+        windowsOf(DefaultRootWindow(display_), pid, pidAtom, 2, windows);
+        for (Window window : windows) {
+            int x = 0, y = 0;
+            Window child = 0;
+            if (!XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child)) {
+                continue;
+            }
+            for (int border = 0; border <= 2; ++border) {
+                if (showsPictureAt(x + border, y + border)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    bool showsPictureAt(int left, int top) {
         for (const Probe& probe : kProbes) {
-            XImage* image = XGetImage(display_, DefaultRootWindow(display_), left_ + probe.x, top_ + probe.y,
+            XImage* image = XGetImage(display_, DefaultRootWindow(display_), left + probe.x, top + probe.y,
                                       1, 1, AllPlanes, ZPixmap);
             if (image == nullptr) {
                 return false;
@@ -370,8 +397,9 @@ Run measure(const Program& program, Screen& screen) {
     if (spawned != 0) {
         return run;
     }
+    const bool underWine = !program.windowsExecutable.empty();
     while (nowMilliseconds() - start < 10000) {
-        if (screen.showsPicture()) {
+        if (underWine ? screen.showsPictureInWindowOf(pid) : screen.showsPicture()) {
             run.milliseconds = nowMilliseconds() - start;
             break;
         }
@@ -410,7 +438,7 @@ bool compare(const Program (&programs)[2], Screen& screen, Comparison& compariso
         for (int side = 0; side < 2; ++side) {
             Run run = measure(programs[side], screen);
             if (run.milliseconds < 0) {
-                std::fprintf(stderr, "the %s picture never showed (looked for it at %s)\n",
+                std::fprintf(stderr, "the %s picture never showed (looked for it at %s, or under Wine in its window)\n",
                              side == 0 ? "launcher's" : "minimal program's", screen.where().c_str());
                 return false;
             }
@@ -425,7 +453,7 @@ bool compare(const Program (&programs)[2], Screen& screen, Comparison& compariso
 
 // The table; the labels are padded to 30 columns.
 void report(const Comparison& comparison, const char* launcherLabel, const char* minimalLabel,
-            const char* ratioLabel) {
+            const char* ratioLabel, const char* goal) {
     const double medians[2] = {median(comparison.times[0]), median(comparison.times[1])};
     const char* labels[2] = {launcherLabel, minimalLabel};
     for (int side = 0; side < 2; ++side) {
@@ -433,8 +461,7 @@ void report(const Comparison& comparison, const char* launcherLabel, const char*
                     *std::min_element(comparison.times[side].begin(), comparison.times[side].end()),
                     comparison.peaks[side] / 1024.0);
     }
-    std::printf("  %-29s %7.2f (goal: at most 0.90, with less peak memory)\n", ratioLabel,
-                medians[0] / medians[1]);
+    std::printf("  %-29s %7.2f (goal: %s)\n", ratioLabel, medians[0] / medians[1], goal);
 }
 
 int benchmark(const char* self, Screen& screen) {
@@ -455,7 +482,8 @@ int benchmark(const char* self, Screen& screen) {
     std::printf(
         "Start-up from process start to the picture on the screen, median of %d runs (X display %s):\n",
         kRounds, std::getenv("DISPLAY"));
-    report(comparison, "launcher", "minimal SDL2 program, one PNG", "launcher / minimal");
+    report(comparison, "launcher", "minimal SDL2 program, one PNG", "launcher / minimal",
+           "at most 0.90, with less peak memory");
     return 0;
 }
 
@@ -542,7 +570,8 @@ int benchmarkWine(const std::string& buildDir, bool minimalTwice, Screen& screen
         "%s, %s):\n",
         kRounds, std::getenv("DISPLAY"), buildDir.c_str());
     report(comparison, minimalTwice ? "minimal Win32 program (again)" : "launcher.exe",
-           "minimal Win32 program", minimalTwice ? "first / second" : "launcher.exe / minimal");
+           "minimal Win32 program", minimalTwice ? "first / second" : "launcher.exe / minimal",
+           minimalTwice ? "about 1" : "at most 1.20");
     return 0;
 }
 
