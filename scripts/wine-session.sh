@@ -3,7 +3,7 @@
 #   WINE          the loader for the build's arch (wine for 32-bit, /usr/lib/wine/wine64 for 64-bit)
 #   WINEPREFIX    the Wine prefix (the caller's, or a fresh one)
 
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" VALTOR_DEMO_SECONDS=0
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" VALTOR_DEMO_SECONDS=0
 
 # The Unix path of a folder that Wine names with an environment variable (LOCALAPPDATA, ...).
 wine_folder() {
