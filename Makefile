@@ -43,6 +43,7 @@ bench: build
 
 # Runs every libFuzzer target for FUZZ_SECONDS seconds (make fuzz FUZZ_SECONDS=600).
 fuzz: bootstrap
+	@scripts/libdeflate-source.sh build-fuzz/libdeflate
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz -j $(JOBS)
 	@scripts/fuzz.sh $(FUZZ_SECONDS)

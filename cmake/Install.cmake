@@ -14,7 +14,8 @@ set(MT_INSTALLED_COUNTERPARTS
     "PkgConfig::SDL2=SDL2::SDL2"
     "PkgConfig::SDL2_TTF=SDL2_ttf::SDL2_ttf"
     "${SQUISH_LIBRARY}=Squish::Squish"
-    "${SQUISH_INCLUDE_DIR}=")
+    "${SQUISH_INCLUDE_DIR}="
+    "${LIBDEFLATE_LIBRARY}=Libdeflate::Libdeflate")
 
 function(mt_make_installable target)
   foreach(property INTERFACE_INCLUDE_DIRECTORIES INTERFACE_LINK_LIBRARIES)
@@ -72,7 +73,7 @@ configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/mtConfig.cmake.in
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/package/mtConfigVersion.cmake
                                  COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/package/mtConfig.cmake ${PROJECT_BINARY_DIR}/package/mtConfigVersion.cmake
-              ${CMAKE_CURRENT_LIST_DIR}/FindSquish.cmake
+              ${CMAKE_CURRENT_LIST_DIR}/FindSquish.cmake ${CMAKE_CURRENT_LIST_DIR}/FindLibdeflate.cmake
         DESTINATION ${MT_INSTALL_CMAKEDIR} COMPONENT dev)
 
 # The tools and their manual pages, compressed as Debian installs them.

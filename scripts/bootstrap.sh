@@ -7,7 +7,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config
   # libraries
-  zlib1g-dev libpng-dev libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core libsquish-dev
+  zlib1g-dev libpng-dev libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core libsquish-dev libdeflate-dev
   # the command that opens web pages in the user's browser
   xdg-utils
   # tests, including the end-to-end runs in a virtual X server

@@ -4,7 +4,8 @@
 #   scripts/windows-deps.sh [i686-w64-mingw32|x86_64-w64-mingw32 ...]   (default: both)
 #
 # From Debian's archive: the mingw-w64 cross compilers, zlib for them (libz-mingw-w64-dev), Wine for both
-# arches, the 32-bit OpenGL libraries that 32-bit Wine's Direct3D draws with, and Xvfb for a display. libpng, SDL2, libsquish and GoogleTest are built from Debian's own source packages
+# arches, the 32-bit OpenGL libraries that 32-bit Wine's Direct3D draws with, and Xvfb for a display.
+# libpng, SDL2, libsquish, libdeflate and GoogleTest are built from Debian's own source packages
 # (apt-get source) into one prefix per arch:
 #
 #   ${XDG_CACHE_HOME:-$HOME/.cache}/valtor-windeps/<arch>   (the toolchain files look there too)
@@ -18,9 +19,9 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 arches=("$@")
 [ ${#arches[@]} -gt 0 ] || arches=(i686-w64-mingw32 x86_64-w64-mingw32)
 cache_root=${XDG_CACHE_HOME:-$HOME/.cache}/valtor-windeps
-source_packages=(libpng1.6 libsdl2 libsquish googletest)
+source_packages=(libpng1.6 libsdl2 libsquish libdeflate googletest)
 # Changing how a library is built changes this line, which makes every prefix stale.
-recipe="recipe 2: ${source_packages[*]}; static; SDL2 without audio and input devices"
+recipe="recipe 3: ${source_packages[*]}; static; SDL2 without audio and input devices; libdeflate by its Makefile"
 
 log() { echo "windows-deps: $*"; }
 
@@ -116,6 +117,26 @@ cmake_build() {
   }
 }
 
+# make_build_libdeflate SOURCE_DIR ARCH PREFIX: its source has a plain Makefile, no CMake. For mingw it names
+# the static library libdeflatestatic.lib; it is installed as libdeflate.a, the name the cross linker and
+# CMake's find_library look for.
+make_build_libdeflate() {
+  local src=$1 arch=$2 prefix=$3
+  log "$arch: building libdeflate"
+  local build=$work/build-$arch-libdeflate
+  cp -r "$src" "$build"
+  {
+    make -C "$build" -j "${JOBS:-2}" CC="$arch-gcc" AR="$arch-ar" CFLAGS=-O2 DISABLE_SHARED=1 \
+      libdeflatestatic.lib &&
+      install -D -m 644 "$build/libdeflatestatic.lib" "$prefix/lib/libdeflate.a" &&
+      install -D -m 644 "$build/libdeflate.h" "$prefix/include/libdeflate.h"
+  } >"$build.log" 2>&1 || {
+    echo "windows-deps: $arch: libdeflate failed; the last lines of $build.log:" >&2
+    tail -30 "$build.log" >&2
+    exit 1
+  }
+}
+
 build_prefix() {
   local arch=$1 final
   final=$(prefix_of "$arch")
@@ -135,6 +156,7 @@ build_prefix() {
     -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF -DSDL_HIDAPI=OFF -DSDL_SENSOR=OFF
   cmake_build libsquish "$(source_dir libsquish)" "$arch" "$prefix" \
     -DBUILD_SQUISH_WITH_OPENMP=OFF -DBUILD_SQUISH_EXTRA=OFF
+  make_build_libdeflate "$(source_dir libdeflate)" "$arch" "$prefix"
   cmake_build GoogleTest "$(source_dir googletest)" "$arch" "$prefix" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON
   echo "$recipe" >"$prefix/.complete"
   rm -rf "$final"

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "mt/file/PackStorage.h"
+#include "mt/file/WholeInflater.h"
 
 namespace mt::file {
 
@@ -156,22 +157,31 @@ bool FilePackFile::inflateUntil(int64_t wanted) {
     return static_cast<int64_t>(inflater.total_out) >= wanted;
 }
 
-bool FilePackFile::inflateWhole(uint8_t* dst) {
-    // All stored bytes in one inflate call that may finish the stream: no sliding window is kept and nothing
-    // is copied twice. The bytes come straight from the window when it holds them all.
+int32_t FilePackFile::inflateWhole(uint8_t* dst) {
+    // All stored bytes in one pass that may finish the stream: no sliding window is kept and nothing is
+    // copied twice. The bytes come straight from the window when it holds them all.
     std::unique_ptr<uint8_t[]> copy;
     int32_t got = 0;
     const uint8_t* stored = storage->view(entry.offset, entry.storedSize, entry.storedSize, got);
     if (got < entry.storedSize) {
         copy.reset(new (std::nothrow) uint8_t[static_cast<size_t>(entry.storedSize)]);
         if (!copy)
-            return false;
+            return -1;
         got = storage->readAt(entry.offset, copy.get(), entry.storedSize, entry.storedSize);
         stored = copy.get();
     }
+    if (got >= ZLIB_HEADER_SIZE && zlibHeaderValid(stored) &&
+        WholeInflater::inflate(stored + ZLIB_HEADER_SIZE, static_cast<size_t>(got - ZLIB_HEADER_SIZE), dst,
+                               static_cast<size_t>(entry.size))) {
+        // The zlib inflater is left untouched, as if nothing had been inflated: a later read after a seek
+        // back starts it from the beginning.
+        return entry.size;
+    }
+    // Anything else (damage, a stream shorter or longer than the member) is zlib's to judge, with the
+    // bytes it delivers up to where the stream stops.
     inflateFinished = true;
     if (got < ZLIB_HEADER_SIZE || !zlibHeaderValid(stored))
-        return true;
+        return 0;
     inflater.next_in = const_cast<uint8_t*>(stored) + ZLIB_HEADER_SIZE;
     inflater.avail_in = static_cast<uInt>(got - ZLIB_HEADER_SIZE);
     inflater.next_out = dst;
@@ -182,13 +192,16 @@ bool FilePackFile::inflateWhole(uint8_t* dst) {
     inflater.avail_in = 0;
     inflater.next_out = Z_NULL;
     inflater.avail_out = 0;
-    return true;
+    return static_cast<int32_t>(inflater.total_out);
 }
 
 int32_t FilePackFile::readCompressed(uint8_t* dst, int32_t n) {
-    if (!content && inflater.total_out == 0 && position == 0 && n == entry.size && inflateWhole(dst)) {
-        position = static_cast<int32_t>(inflater.total_out);
-        return position;
+    if (!content && inflater.total_out == 0 && position == 0 && n == entry.size) {
+        int32_t count = inflateWhole(dst);
+        if (count >= 0) {
+            position = count;
+            return count;
+        }
     }
     if (!content && position == static_cast<int64_t>(inflater.total_out)) {
         // Reading on from where inflation stands: straight into the caller's memory, no copy and no buffer.

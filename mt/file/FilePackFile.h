@@ -47,9 +47,9 @@ class FilePackFile : public File {
     bool checkHeader();
     // Inflates until the output reaches wanted bytes or the data ends; true when it reached them.
     bool inflateUntil(int64_t wanted);
-    // Reads all stored bytes and inflates them into dst in one call (a whole member read at once); false when
-    // that could not start, leaving everything as it was.
-    bool inflateWhole(uint8_t* dst);
+    // Reads all stored bytes and inflates them into dst in one pass (a whole member read at once); returns
+    // the bytes delivered, or -1 when that could not start, leaving everything as it was.
+    int32_t inflateWhole(uint8_t* dst);
     // Switches a compressed member to keeping its whole output in content; false without memory.
     bool keepWholeOutput();
 

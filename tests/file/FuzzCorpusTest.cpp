@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "fuzz/PackArchiveFuzz.h"
+#include "fuzz/WholeInflaterFuzz.h"
 #include "support/FuzzSeeds.h"
 
 namespace {
@@ -44,4 +45,8 @@ TEST(FuzzCorpus, WriterInputsAreReadAsTheTargetDescribesThem) {
     EXPECT_TRUE(parsed.compress);
     EXPECT_TRUE(parsed.writeList);
 #endif
+}
+
+TEST(FuzzCorpus, WholeInflaterAcceptsOnlyWhatZlibInflatesAlike) {
+    EXPECT_GE(replay("fuzz_whole_inflater", fuzzing::checkWholeInflater), 8);
 }
