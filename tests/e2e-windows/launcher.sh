@@ -32,7 +32,7 @@ export out pictures build here WINE
 timeout 280 xvfb-run -a -s "-screen 0 1024x768x24" bash -euo pipefail -c '
 openbox >/dev/null 2>&1 &
 sleep 1
-source "$here/wine-session.sh"
+source "$here/../../scripts/wine-session.sh"
 "$WINE" wineboot --init >/dev/null 2>&1 || true
 userdata=$(wine_folder LOCALAPPDATA)/Quillfen/Valtor/1.0
 settings=$userdata/setup.dat

@@ -36,7 +36,7 @@ export out pictures build here WINE
 timeout 200 xvfb-run -a -s "-screen 0 1024x768x24" bash -euo pipefail -c '
 openbox >/dev/null 2>&1 &
 sleep 1
-source "$here/wine-session.sh"
+source "$here/../../scripts/wine-session.sh"
 "$WINE" wineboot --init >/dev/null 2>&1 || true
 record=$WINEPREFIX/drive_c/shop-page.txt
 "$WINE" reg add "HKCR\\htmlfile\\shell\\open\\command" /ve /d "C:\\windows\\system32\\cmd.exe /c echo %1> C:\\shop-page.txt" /f >/dev/null 2>&1
