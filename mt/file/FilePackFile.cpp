@@ -133,12 +133,10 @@ bool FilePackFile::inflateUntil(int64_t wanted) {
     if (!inflateFinished)
         checkHeader();
     while (!inflateFinished && static_cast<int64_t>(inflater.total_out) < wanted) {
-        if (inflater.avail_in == 0) {
+        if (inflater.avail_in == 0 && consumed < entry.storedSize) {
             int32_t left = entry.storedSize - consumed;
             int32_t got = 0;
-            const uint8_t* bytes =
-                left > 0 ? storage->view(static_cast<int64_t>(entry.offset) + consumed, left, left, got)
-                         : nullptr;
+            const uint8_t* bytes = storage->view(static_cast<int64_t>(entry.offset) + consumed, left, left, got);
             if (!bytes || got <= 0) {
                 inflateFinished = true;
                 break;
@@ -146,9 +144,12 @@ bool FilePackFile::inflateUntil(int64_t wanted) {
             consumed += got;
             inflater.next_in = const_cast<uint8_t*>(bytes);
             inflater.avail_in = static_cast<uInt>(got);
-        } else if (inflate(&inflater, Z_SYNC_FLUSH) != Z_OK) {
-            inflateFinished = true;
         }
+        // With every stored byte taken, the inflater may still hold output: bits of the last bytes and the
+        // rest of a copy that the previous call had no room for. It says when nothing more comes
+        // (Z_BUF_ERROR: no progress), or the stream ends or is damaged.
+        if (inflate(&inflater, Z_SYNC_FLUSH) != Z_OK)
+            inflateFinished = true;
     }
     // The window the input came from may move before the next read: unused input is given back.
     consumed -= static_cast<int32_t>(inflater.avail_in);

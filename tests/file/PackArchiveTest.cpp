@@ -157,6 +157,32 @@ TEST(PackArchive, CompressedMemberInflatesLazilyAndSeeksBothWays) {
     EXPECT_EQ(readAll(sequential.get(), 5000), text.substr(10));
 }
 
+// A stream without its check value (a damaged member) ends with every stored byte already taken by the
+// inflater while a copy it decoded still has bytes to give: read in small pieces, they all come, as they do
+// when the member is read whole.
+TEST(PackArchive, ACompressedMemberReadInPiecesGivesWhatTheInflaterStillHolds) {
+    TempDir dir;
+    std::string text = std::string("\x89PNG", 4) + std::string(13, '\0');
+    // Header, one fixed block: four literals and a copy of 13 zero bytes; no check value.
+    std::string packed("\x78\xda\xeb\x0c\xf0\x73\x67\x18\x05", 9);
+    PackArchive archive(nullptr);
+    ASSERT_TRUE(openRaw(dir, archive,
+                        rawArchive({{packNameHash("cut.png"), static_cast<uint32_t>(packed.size()),
+                                     static_cast<uint32_t>(text.size()), 1, dataStart(1)}},
+                                   packed)));
+    std::unique_ptr<FilePackFile> whole(archive.find("cut.png"));
+    char out[32];
+    ASSERT_EQ(whole->read(out, 17), 17);
+    EXPECT_EQ(std::string(out, 17), text);
+    for (int first : {1, 2, 4, 5}) {
+        std::unique_ptr<FilePackFile> pieces(archive.find("cut.png"));
+        std::string read;
+        for (int32_t chunk = first, got; (got = pieces->read(out, chunk)) > 0; chunk = chunk * 3 % 13 + 1)
+            read.append(out, static_cast<size_t>(got));
+        EXPECT_EQ(read, text) << "first piece " << first;
+    }
+}
+
 TEST(PackArchive, CompressedMemberReadWholeReadsAgainInAnyWayAndBesideOtherReaders) {
     TempDir dir;
     std::string text = sampleText(60000, 3);
