@@ -132,6 +132,11 @@ INT_PTR CALLBACK DialogHost::procedure(HWND window, UINT message, WPARAM wParam,
         SetWindowLongPtrW(window, DWLP_USER, 0);  // nothing reaches the procedure after Destroy
     if (message == WM_PAINT && !handled)
         return FALSE;  // the system validates and paints the dialog colour
+    if (message == WM_PAINT && dialog->invalid_ && Dialog::isLive(dialog)) {
+        // Handled without beginPaint: validated all the same, or the system would ask again at once.
+        ValidateRect(window, nullptr);
+        dialog->invalid_ = false;
+    }
     return handled ? TRUE : FALSE;
 }
 

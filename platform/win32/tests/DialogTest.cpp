@@ -366,6 +366,27 @@ TEST(Win32MessageLoop, TheDialogsKeyboardHandlingIsTheSystems) {
     platform::destroyDialog(dialog);
 }
 
+// A procedure that takes Paint without painting still leaves the dialog valid, so the loop is not handed
+// Paint after Paint.
+TEST(Win32Dialog, APaintHandledWithoutPaintingIsNotAskedForAgain) {
+    int paints = 0;
+    Dialog* dialog = platform::createDialog(twoListTemplate(), [&](Dialog&, const Message& message) {
+        paints += message.type == MessageType::Paint ? 1 : 0;
+        return message.type == MessageType::Paint || message.type == MessageType::InitDialog;
+    });
+    ASSERT_NE(dialog, nullptr);
+    dialog->show();
+    Message message;
+    for (int taken = 0; taken < 200 && platform::peekMessage(message); ++taken) {
+        if (!platform::isDialogMessage(dialog, message))
+            platform::dispatchMessage(message);
+    }
+    EXPECT_GE(paints, 1);
+    EXPECT_LE(paints, 3);
+    EXPECT_FALSE(dialog->isInvalid());
+    platform::destroyDialog(dialog);
+}
+
 TEST(Win32Dialog, DestroyedFromItsOwnProcedureIsFreedAfterItReturns) {
     Dialog* made = nullptr;
     int destroys = 0;
