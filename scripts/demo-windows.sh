@@ -34,7 +34,7 @@ wine_folder LOCALAPPDATA >"$demo/local-app-data.txt"
 pid=$!
 win=$(wait_for_wine_window launcher.exe) || { echo "The launcher window did not appear:"; cat "$demo/game-output.txt"; exit 1; }
 sleep 1.5
-window_geometry "$win"
+client_geometry "$win"
 step "started build-win32/game/launcher.exe under Wine; its window (${WIDTH}x$HEIGHT) is shown in English"
 import -window "$win" "$demo/1-launcher-english.png"
 click_at $((X + 80)) $((Y + 411))

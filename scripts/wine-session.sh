@@ -12,27 +12,13 @@ wine_folder() {
     "$WINE" winepath -u "$windows" 2>/dev/null | tr -d "\r"
 }
 
+# Finding windows and their client areas: wait_for_window and client_geometry.
+source "$(dirname "${BASH_SOURCE[0]}")/x11-window.sh"
+
 # Prints the id of the first visible window of the X class $1 (Wine names it after the program), waiting
 # up to ten seconds.
 wait_for_wine_window() {
-    local found
-    for _ in $(seq 200); do
-        found=$(xdotool search --onlyvisible --class "$1" 2>/dev/null | head -n 1 || true)
-        [ -n "$found" ] && { echo "$found"; return 0; }
-        sleep 0.05
-    done
-    return 1
-}
-
-# Sets X, Y, WIDTH and HEIGHT to the screen position and size of the X window (Wine's client area for a
-# window without a frame of the window manager, the whole window otherwise).
-window_geometry() {
-    local info
-    info=$(xwininfo -id "$1")
-    X=$(awk '/Absolute upper-left X/ { print $4 }' <<<"$info")
-    Y=$(awk '/Absolute upper-left Y/ { print $4 }' <<<"$info")
-    WIDTH=$(awk '/^ *Width:/ { print $2 }' <<<"$info")
-    HEIGHT=$(awk '/^ *Height:/ { print $2 }' <<<"$info")
+    WINDOW_WAIT_TENTHS=100 wait_for_window --onlyvisible --class "$1"
 }
 
 # A click at a point of the screen: Wine takes a moment to notice where the pointer went.

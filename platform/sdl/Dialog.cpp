@@ -8,6 +8,7 @@
 
 #include "platform/sdl/Canvas.h"
 #include "platform/sdl/DialogFont.h"
+#include "platform/DialogRegistry.h"
 #include "platform/MessageLoop.h"
 #include "platform/sdl/UiScale.h"
 #include "platform/sdl/VideoSystem.h"
@@ -50,17 +51,6 @@ constexpr int kMaxClientSide = 16384;
 constexpr int kRingGap = 2;
 constexpr int kRingWidth = 2;
 constexpr uint32_t kRingColour = kHighlightColour;
-
-std::vector<Dialog*>& liveDialogs() {
-    static std::vector<Dialog*> dialogs;
-    return dialogs;
-}
-
-// Dialogs destroyed from inside their own procedure wait here until the procedure has returned.
-std::vector<Dialog*>& destroyedDialogs() {
-    static std::vector<Dialog*> dialogs;
-    return dialogs;
-}
 
 SDL_Surface* makeSurface(int width, int height) {
     return SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_RGB888);
@@ -196,39 +186,6 @@ Dialog::~Dialog() {
     if (videoAcquired_) {
         video::release();
     }
-}
-
-void Dialog::collectDestroyed() {
-    auto& destroyed = destroyedDialogs();
-    for (auto it = destroyed.begin(); it != destroyed.end();) {
-        if ((*it)->callDepth_ == 0) {
-            delete *it;
-            it = destroyed.erase(it);
-        } else {
-            ++it;
-        }
-    }
-}
-
-Dialog* Dialog::fromWindowId(uint32_t windowId) {
-    for (Dialog* dialog : liveDialogs()) {
-        if (dialog->windowId_ == windowId) {
-            return dialog;
-        }
-    }
-    return nullptr;
-}
-
-bool Dialog::isLive(const Dialog* dialog) {
-    if (dialog == nullptr) {
-        return false;
-    }
-    const auto& live = liveDialogs();
-    return std::find(live.begin(), live.end(), dialog) != live.end();
-}
-
-const std::vector<Dialog*>& Dialog::all() {
-    return liveDialogs();
 }
 
 // ---------------------------------------------------------------- the procedure

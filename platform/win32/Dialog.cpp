@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <new>
 
+#include "platform/DialogRegistry.h"
 #include "platform/MessageLoop.h"
 #include "platform/win32/DialogResource.h"
 
@@ -28,16 +29,6 @@ struct DialogHost {
 };
 
 namespace {
-
-std::vector<Dialog*>& liveDialogs() {
-    static std::vector<Dialog*> dialogs;
-    return dialogs;
-}
-
-std::vector<Dialog*>& destroyedDialogs() {
-    static std::vector<Dialog*> dialogs;
-    return dialogs;
-}
 
 uint32_t nextWindowId() {
     static uint32_t last = 0;
@@ -200,35 +191,6 @@ Dialog::~Dialog() {
     controls_.clear();
     if (host_ && host_->window != nullptr && IsWindow(host_->window) && !destroyed_)
         DestroyWindow(host_->window);
-}
-
-void Dialog::collectDestroyed() {
-    auto& destroyed = destroyedDialogs();
-    for (auto it = destroyed.begin(); it != destroyed.end();) {
-        if ((*it)->callDepth_ == 0) {
-            delete *it;
-            it = destroyed.erase(it);
-        } else {
-            ++it;
-        }
-    }
-}
-
-Dialog* Dialog::fromWindowId(uint32_t windowId) {
-    for (Dialog* dialog : liveDialogs()) {
-        if (dialog->windowId_ == windowId)
-            return dialog;
-    }
-    return nullptr;
-}
-
-bool Dialog::isLive(const Dialog* dialog) {
-    const auto& live = liveDialogs();
-    return dialog != nullptr && std::find(live.begin(), live.end(), dialog) != live.end();
-}
-
-const std::vector<Dialog*>& Dialog::all() {
-    return liveDialogs();
 }
 
 bool Dialog::callProcedure(const Message& message) {

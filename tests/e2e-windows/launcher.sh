@@ -54,7 +54,7 @@ start() {
     pid=$!
     win=$(wait_for_wine_window launcher.exe) || { echo "$1: no launcher window"; cat "$run/launcher.log"; exit 1; }
     sleep 1.5
-    window_geometry "$win"
+    client_geometry "$win"
 }
 
 click() { click_at $((X + $1)) $((Y + $2)); }

@@ -61,7 +61,7 @@ start() {
     pid=$!
     win=$(wait_for_wine_window selling.exe) || { echo "$1: no window"; cat "$run/selling.log"; exit 1; }
     sleep 1.5
-    window_geometry "$win"
+    client_geometry "$win"
 }
 move() { xdotool mousemove $((X + $1)) $((Y + $2)); sleep 0.8; }
 finish() {
