@@ -56,20 +56,8 @@ step "the launcher ended with exit code $status"
 
 userdata=$(cat "$demo/local-app-data.txt")/Quillfen/Valtor/1.0
 settings=$userdata/setup.dat
-field() { od -An -v -td4 -j "$1" -N 4 "$settings" | tr -d " "; }
-echo
-echo "Screenshots in $demo/:"
-(cd "$demo" && ls -1 ./*.png | sed "s|^./|  |")
-echo
-if [ -f "$settings" ]; then
-    echo "setup.dat written by launcher.exe ($settings, $(stat -c %s "$settings") bytes):"
-    od -An -v -tx1 "$settings" | sed "s/^/ /"
-    printf "  magic %s, window mode %s, resolution %sx%s, quality %s, audio %s, language %s, code page %s\n" \
-        "$(od -An -tx4 -N 4 "$settings" | tr -d " ")" "$(field 4)" "$(field 8)" "$(field 12)" "$(field 16)" \
-        "$(field 20)" "$(dd if="$settings" bs=1 skip=24 count=32 2>/dev/null | tr -d "\0")" "$(field 56)"
-else
-    echo "launcher.exe wrote no setup.dat."
-fi
+source scripts/demo-report.sh
+report_demo "$demo" "$settings" "launcher.exe"
 log=$userdata/valtor-demo.log
 if [ -f "$log" ]; then
     echo
