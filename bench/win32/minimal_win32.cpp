@@ -1,15 +1,21 @@
 // The minimal Win32 program of the start-up benchmark: it decodes one PNG with libpng into a DIB section and
 // shows it in a borderless popup window of the picture's size, centred on the screen, until it is asked to
 // close (WM_CLOSE). What the Windows launcher does beyond this is what `bench_startup --wine` measures.
+// With `--direct3d` it first asks Direct3D 9 what the launcher asks before it shows its window (the
+// hardware device's caps, the desktop's format, R32F render-target textures, the X8R8G8B8 modes), so that
+// the cost of those answers on the machine can be told apart from the launcher's own.
 //
-//   bench_minimal_win32.exe PICTURE.png
+//   bench_minimal_win32.exe PICTURE.png [--direct3d]
 #include <windows.h>
+
+#include <d3d9.h>
 
 #include <png.h>
 #include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -83,13 +89,36 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// The launcher's questions to Direct3D 9; false when there is no Direct3D 9 or no hardware device.
+bool askDirect3d() {
+    IDirect3D9* direct3d = Direct3DCreate9(D3D_SDK_VERSION);
+    if (direct3d == nullptr)
+        return false;
+    D3DCAPS9 caps = {};
+    D3DDISPLAYMODE mode = {};
+    bool answered = SUCCEEDED(direct3d->GetDeviceCaps(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &caps)) &&
+                    SUCCEEDED(direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode));
+    if (answered) {
+        direct3d->CheckDeviceFormat(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, mode.Format, D3DUSAGE_RENDERTARGET,
+                                    D3DRTYPE_TEXTURE, D3DFMT_R32F);
+        const UINT count = direct3d->GetAdapterModeCount(D3DADAPTER_DEFAULT, D3DFMT_X8R8G8B8);
+        for (UINT index = 0; index < count; ++index)
+            direct3d->EnumAdapterModes(D3DADAPTER_DEFAULT, D3DFMT_X8R8G8B8, index, &mode);
+    }
+    direct3d->Release();
+    return answered;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     int count = 0;
     wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (arguments == nullptr || count != 2)
+    const bool direct3d = count == 3 && std::wcscmp(arguments[2], L"--direct3d") == 0;
+    if (arguments == nullptr || !(count == 2 || direct3d))
         return 2;
+    if (direct3d && !askDirect3d())
+        return 1;
     Picture picture;
     picture.bitmap = decodePicture(arguments[1], picture.width, picture.height);
     LocalFree(arguments);
