@@ -617,6 +617,7 @@ namespace {
 
 TextureData* loadData(InputStream& in, Texture* texture, const GfxHeader& header, int format, bool adv);
 Texture* rescaleData(Texture* texture, int scale, int32_t extra);
+bool layoutFile(Texture* texture, int frameCount, TextureFileParts& parts);
 int saveFile(Texture* texture, int frameCount, const char* path);
 ColorTable* loadTable(const char* path, int format);
 
@@ -648,6 +649,14 @@ int saveTextureFile(Texture* texture, int frameCount, const char* path) {
         return saveFile(texture, frameCount, path);
     } catch (const std::bad_alloc&) {
         return 0;
+    }
+}
+
+bool layoutTextureFile(Texture* texture, int frameCount, TextureFileParts& parts) {
+    try {
+        return layoutFile(texture, frameCount, parts);
+    } catch (const std::bad_alloc&) {
+        return false;
     }
 }
 
@@ -826,26 +835,24 @@ Texture* rescaleData(Texture* texture, int scale, int32_t extra) {
     return texture;
 }
 
-int saveFile(Texture* texture, int frameCount, const char* path) {
+bool layoutFile(Texture* texture, int frameCount, TextureFileParts& parts) {
     TextureDataSW* data = texture ? dynamic_cast<TextureDataSW*>(texture->getData()) : nullptr;
-    file::FileManager* manager = fileManager();
-    if (!data || !path || !manager)
-        return 0;
+    if (!data)
+        return false;
     const Size size = texture->getSize();
 
     // The frames to write, each a span of level 0 (or the picture cut out of a rotated square).
-    std::vector<uint8_t> picture;
     const uint8_t* pixels = static_cast<const uint8_t*>(data->lock()->pixels);
     int32_t storage = data->getStorageFormat();
     std::vector<int64_t> starts;
     std::vector<uint32_t> sizes;
     if (storage == STORAGE_RAW_ADV) {
-        if (!squarePicture(*static_cast<TextureDataSWRawAdv*>(data), size.width, size.height, picture))
-            return 0;
-        pixels = picture.data();
+        if (!squarePicture(*static_cast<TextureDataSWRawAdv*>(data), size.width, size.height, parts.picture))
+            return false;
+        pixels = parts.picture.data();
         storage = STORAGE_RAW;
         starts.push_back(0);
-        sizes.push_back(static_cast<uint32_t>(picture.size()));
+        sizes.push_back(static_cast<uint32_t>(parts.picture.size()));
     } else if (storage >= STORAGE_RAW && storage <= STORAGE_PACKED_ALPHA) {
         const int64_t dataSize = pixels ? std::max(0, data->getDataSize()) : 0;
         const int tableFrames = std::max(1, data->getFrameCount());
@@ -867,10 +874,10 @@ int saveFile(Texture* texture, int frameCount, const char* path) {
                     static_cast<uint32_t>(*std::upper_bound(bounds.begin(), bounds.end(), start) - start));
         }
     } else {
-        return 0;
+        return false;
     }
 
-    std::vector<uint8_t> head(GFX_HEADER_SIZE + 4 * starts.size());
+    parts.head.assign(GFX_HEADER_SIZE + 4 * starts.size(), 0);
     GfxHeader header;
     header.format = data->getPixelFormat();
     header.storage = storage;
@@ -878,22 +885,32 @@ int saveFile(Texture* texture, int frameCount, const char* path) {
     header.height = size.height;
     header.frameCount = static_cast<int16_t>(starts.size());
     header.colorIndexed = data->isColorIndexed() || data->getColorTable() ? 1 : 0;
-    formatTextureHeader(header, head.data());
-    for (size_t i = 0; i < sizes.size(); ++i)
-        writeInt32(head.data() + GFX_HEADER_SIZE + 4 * i, sizes[i]);
+    formatTextureHeader(header, parts.head.data());
+    parts.frames.clear();
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        writeInt32(parts.head.data() + GFX_HEADER_SIZE + 4 * i, sizes[i]);
+        if (sizes[i] != 0)
+            parts.frames.push_back({pixels + starts[i], sizes[i]});
+    }
+    return true;
+}
 
+int saveFile(Texture* texture, int frameCount, const char* path) {
+    file::FileManager* manager = fileManager();
+    TextureFileParts parts;
+    if (!path || !manager || !layoutFile(texture, frameCount, parts))
+        return 0;
     file::File* file = manager->openFile(path, file::OPEN_WRITE, 0);
     if (!file) {
         std::printf("ERROR: Cannot open %s for writing, please make sure the folder exists...\n", path);
         return 0;
     }
-    int64_t written = file->write(head.data(), static_cast<int32_t>(head.size()));
-    bool complete = written == static_cast<int64_t>(head.size());
-    for (size_t i = 0; complete && i < starts.size(); ++i) {
-        if (sizes[i] == 0)
-            continue;
-        const int32_t n = file->write(pixels + starts[i], static_cast<int32_t>(sizes[i]));
-        complete = n == static_cast<int32_t>(sizes[i]);
+    int64_t written = file->write(parts.head.data(), static_cast<int32_t>(parts.head.size()));
+    bool complete = written == static_cast<int64_t>(parts.head.size());
+    for (size_t i = 0; complete && i < parts.frames.size(); ++i) {
+        const TextureFileParts::Span& frame = parts.frames[i];
+        const int32_t n = file->write(frame.bytes, static_cast<int32_t>(frame.size));
+        complete = n == static_cast<int32_t>(frame.size);
         written += n;
     }
     delete file;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "mt/graphics/ColorTable.h"
 
@@ -92,6 +93,21 @@ Texture* rescale(const GfxHeader& header, Texture* texture, int format, int scal
 // when the file cannot be created ("ERROR: Cannot open %s for writing, ..."), the texture has no software
 // data or a write falls short.
 int saveTextureFile(Texture* texture, int frameCount, const char* path);
+
+// What saveTextureFile writes, for a writer of its own: the header with the frame table, then the frames'
+// bytes in order. The spans point into the texture's data (or into `picture`, for rotated raw data) and are
+// valid while both are unchanged.
+struct TextureFileParts {
+    struct Span {
+        const uint8_t* bytes;
+        uint32_t size;
+    };
+    std::vector<uint8_t> head;
+    std::vector<Span> frames;
+    std::vector<uint8_t> picture;
+};
+// False when the texture has no software data of a storage a file can hold, or memory runs out.
+bool layoutTextureFile(Texture* texture, int frameCount, TextureFileParts& parts);
 
 // Reads a colour table file (entry count, entry format, one more word, then the entries as ARGB_8888) for
 // textures of `format`: ARGB_8888 entries as they are, or each turned into RGB_565 or ARGB_4444 (alpha 15).

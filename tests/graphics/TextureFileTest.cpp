@@ -26,6 +26,17 @@ uint32_t pixelAt(Texture* texture, int index, int bytesPerPixel) {
                      bytesPerPixel);
 }
 
+// The bytes layoutTextureFile gives for the texture, one part after the other.
+std::string laidOut(Texture* texture, int frameCount) {
+    TextureFileParts parts;
+    if (!layoutTextureFile(texture, frameCount, parts))
+        return "(no layout)";
+    std::string bytes(parts.head.begin(), parts.head.end());
+    for (const TextureFileParts::Span& frame : parts.frames)
+        bytes.append(reinterpret_cast<const char*>(frame.bytes), frame.size);
+    return bytes;
+}
+
 }  // namespace
 
 TEST(TextureFile, HeaderFieldsAndFrameOffsets) {
@@ -305,6 +316,7 @@ TEST(TextureFile, SavedFilesReadBackForEveryStorageCode) {
         const std::string path = folder.path("saved.gfx");
         const int written = saveTextureFile(original, 0, path.c_str());
         EXPECT_EQ(written, static_cast<int>(folder.read("saved.gfx").size()));
+        EXPECT_EQ(laidOut(original, 0), folder.read("saved.gfx"));
         Texture* again = loadTextureFile(path.c_str(), c.format, false, 256);
         ASSERT_NE(again, nullptr);
         EXPECT_EQ(level0(again), level0(original));
@@ -317,6 +329,7 @@ TEST(TextureFile, SavedFilesReadBackForEveryStorageCode) {
 
         // Saving fewer frames writes those frames only.
         ASSERT_GT(saveTextureFile(original, 2, path.c_str()), 0);
+        EXPECT_EQ(laidOut(original, 2), folder.read("saved.gfx"));
         again = loadTextureFile(path.c_str(), c.format, false, 256);
         ASSERT_NE(again, nullptr);
         EXPECT_EQ(again->getFrameCount(), 2);
@@ -332,6 +345,7 @@ TEST(TextureFile, SavedFilesReadBackForEveryStorageCode) {
                   ARGB_8888, true);
     ASSERT_NE(rotated, nullptr);
     ASSERT_GT(saveTextureFile(rotated, 0, folder.path("rotated.gfx").c_str()), 0);
+    EXPECT_EQ(laidOut(rotated, 0), folder.read("rotated.gfx"));
     Texture* flat = loadTextureFile(folder.path("rotated.gfx").c_str(), ARGB_8888, false, 256);
     ASSERT_NE(flat, nullptr);
     EXPECT_EQ(level0(flat), words32({0xFF000001, 0xFF000002, 0xFF000003}));

@@ -1,14 +1,11 @@
 #include "tools/gfxtool/GfxTool.h"
 
-#include <fcntl.h>
 #include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 
 #include "mt/core/ServiceRegistry.h"
@@ -25,6 +22,7 @@
 #include "mt/graphics/TexturePacker.h"
 #include "mt/stream/CachedInputStream.h"
 #include "mt/stream/FileInputStream.h"
+#include "platform/FileReplace.h"
 #include "platform/HostFile.h"
 #include "tools/common/CommandLine.h"
 #include "tools/common/ProgressLine.h"
@@ -137,91 +135,10 @@ struct TextureRef {
     TextureRef& operator=(const TextureRef&) = delete;
 };
 
-// Whether two paths name the same existing file (by device and inode), whatever the spelling or links.
+// Whether two paths name the same existing file (by device and file number), whatever the spelling or links.
 bool sameFile(const std::string& a, const std::string& b) {
-#ifdef _WIN32
-    // Windows' stat has no file numbers; the host layer compares volume and file index.
     return platform::hostSameFile(a.c_str(), b.c_str());
-#else
-    struct stat first, second;
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-#endif
 }
-
-// An output written to a new file beside the target and renamed over it only when complete, so that a
-// failure leaves an existing target byte for byte. A target that is a symbolic link keeps the link: the
-// file it points at is replaced. The new file takes the old one's permissions.
-class OutputFile {
-  public:
-    explicit OutputFile(const std::string& path) : target(path) {
-        std::error_code error;
-        if (std::filesystem::is_symlink(path, error))
-            target = std::filesystem::weakly_canonical(path, error).string();
-        if (error)
-            target = path;
-    }
-    ~OutputFile() {
-        if (!temporary.empty())
-            ::unlink(temporary.c_str());
-    }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    // Creates the new file (a name of its own beside the target); its path, or empty on failure.
-    const std::string& create() {
-        struct stat old;
-        const bool replacing = ::stat(target.c_str(), &old) == 0;
-        for (int attempt = 0; attempt < 100 && temporary.empty(); ++attempt) {
-            const std::string name =
-                target + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-#ifdef _WIN32
-            const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
-#else
-            const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-#endif
-            if (descriptor < 0) {
-                if (errno != EEXIST)
-                    break;
-                continue;
-            }
-#ifndef _WIN32
-            // Windows files have no permission bits to carry over.
-            if (replacing)
-                ::fchmod(descriptor, old.st_mode & 07777);
-#else
-            (void)replacing;
-#endif
-            temporary = name;
-            ::close(descriptor);
-        }
-        return temporary;
-    }
-    // Puts the finished file in the target's place; with expectedBytes, only when the file on disk has that
-    // size (a write that failed once buffered bytes reached the disk shows as a short file).
-    bool commit(int64_t expectedBytes = -1) {
-        struct stat written;
-        if (temporary.empty() || (expectedBytes >= 0 && (::stat(temporary.c_str(), &written) != 0 ||
-                                                         written.st_size != expectedBytes)))
-            return false;
-#ifdef _WIN32
-        // Windows' rename refuses an existing target; the file system's rename replaces it.
-        std::error_code error;
-        std::filesystem::rename(temporary, target, error);
-        if (error)
-            return false;
-#else
-        if (std::rename(temporary.c_str(), target.c_str()) != 0)
-            return false;
-#endif
-        temporary.clear();
-        return true;
-    }
-
-  private:
-    std::string target;
-    std::string temporary;
-};
 
 // Produces row y of a picture as 8-bit RGBA into row; false when the row could only be made in part.
 using RowSource = bool (*)(void* context, int y, uint8_t* row);
@@ -233,25 +150,26 @@ struct PngRows {
     bool complete;
 };
 
-// Writes a width x height RGBA picture as a PNG file, a row at a time. Nothing with a destructor lives in
-// this frame, so that libpng's error return may unwind it.
-bool writePngFile(const char* path, int width, int height, PngRows* rows) {
-    FILE* file = std::fopen(path, "wb");
-    if (!file)
-        return false;
+// libpng's output into the new file; a failed write shows at commit.
+void writeToReplacement(png_structp png, png_bytep data, size_t size) {
+    static_cast<platform::ReplacementFile*>(png_get_io_ptr(png))->write(data, size);
+}
+void flushNothing(png_structp) {}
+
+// Writes a width x height RGBA picture as a PNG into file, a row at a time. Nothing with a destructor lives
+// in this frame, so that libpng's error return may unwind it.
+bool writePng(platform::ReplacementFile& file, int width, int height, PngRows* rows) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(file);
         return false;
     }
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(file);
         return false;
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, &file, writeToReplacement, flushNothing);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -262,7 +180,23 @@ bool writePngFile(const char* path, int width, int height, PngRows* rows) {
     }
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
+    return true;
+}
+
+// Writes the texture as a texture file in place of outputPath; the bytes written, or 0 on failure (the old
+// file is then as it was).
+int64_t replaceWithTextureFile(Texture* texture, int frames, const std::string& outputPath) {
+    TextureFileParts parts;
+    platform::ReplacementFile file;
+    if (!layoutTextureFile(texture, frames, parts) || !file.begin(outputPath.c_str()))
+        return 0;
+    int64_t written = static_cast<int64_t>(parts.head.size());
+    file.write(parts.head.data(), parts.head.size());
+    for (const TextureFileParts::Span& frame : parts.frames) {
+        file.write(frame.bytes, frame.size);
+        written += frame.size;
+    }
+    return file.commit() ? written : 0;
 }
 
 class Tool {
@@ -440,9 +374,8 @@ int Tool::toPng(const Options& options) {
     PngRows rows{FrameRows::produce, &source, row.data(), true};
     progress = std::make_unique<toolsupport::ProgressLine>(err, "gfxtool: topng", options.quiet);
     progress->update(0, 1, "writing " + outputPath);
-    OutputFile output(outputPath);
-    const std::string& temporary = output.create();
-    if (temporary.empty() || !writePngFile(temporary.c_str(), size.width, height, &rows) || !output.commit())
+    platform::ReplacementFile output;
+    if (!output.begin(outputPath.c_str()) || !writePng(output, size.width, height, &rows) || !output.commit())
         return fail("cannot write '" + outputPath + "'");
     progress->finish();
     if (!rows.complete)
@@ -549,17 +482,14 @@ int Tool::fromPng(const Options& options) {
     std::copy(offsets.begin(), offsets.end(), frameTable);
 
     progress->update(steps - 1, steps, "writing " + outputPath);
-    OutputFile output(outputPath);
-    const std::string& temporary = output.create();
-    const int written =
-        temporary.empty() ? 0 : saveTextureFile(texture.texture, options.frames, temporary.c_str());
-    if (written <= 0 || !output.commit(written))
+    const int64_t written = replaceWithTextureFile(texture.texture, options.frames, outputPath);
+    if (written <= 0)
         return fail("cannot write '" + outputPath + "'");
     progress->finish();
     if (!options.quiet)
-        std::fprintf(out, "%s: %d x %d, %d frame(s), format %s, %s, %d bytes\n", outputPath.c_str(),
+        std::fprintf(out, "%s: %d x %d, %d frame(s), format %s, %s, %lld bytes\n", outputPath.c_str(),
                      size.width, frameHeight, options.frames, describePixelFormat(format).c_str(),
-                     getStorageFormatName(storage), written);
+                     getStorageFormatName(storage), static_cast<long long>(written));
     return EXIT_OK;
 }
 
