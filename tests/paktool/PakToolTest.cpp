@@ -7,6 +7,8 @@
 #include "../file/PackSupport.h"
 #include "../file/TempDir.h"
 #include "mt/file/FileManagerImpl.h"
+#include "platform/FileReplace.h"
+#include "platform/HostFile.h"
 #include "support/ToolRun.h"
 #include "tools/paktool/PakTool.h"
 
@@ -75,6 +77,33 @@ TEST(PakTool, CreatedArchiveRoundTripsThroughExtractAndTheFileManager) {
         std::replace(source.begin(), source.end(), '\\', '/');
         EXPECT_EQ(bytes, dir.read("src/" + source)) << name;
     }
+}
+
+// Paths are UTF-8 on every host, also names that no 8-bit code page holds: they are packed under those
+// names and extracted to them.
+TEST(PakTool, FileNamesOutsideTheCodePageArePackedAndExtracted) {
+    TempDir dir;
+    const std::string folder = "\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe Gr\xc3\xb6\xc3\x9f\x65";  // Cyrillic, German
+    const std::string file = "\xe7\x94\xbb\xe5\x83\x8f.txt";                                  // Chinese
+    std::string content = sampleText(5000, 4);
+    ASSERT_TRUE(platform::hostCreateDirectory(dir.path(folder).c_str()));
+    ASSERT_TRUE(platform::replaceFileContents(dir.path(folder + "/" + file).c_str(), content.data(),
+                                              content.size()));
+    const std::string pak = dir.path("\xd0\x90\xd1\x80\xd1\x85\xd0\xb8\xd0\xb2.pak");
+    Result created = runTool({"create", pak, "--base", dir.path(""), dir.path(folder)});
+    ASSERT_EQ(created.code, 0) << created.err;
+    Result listed = runTool({"list", pak});
+    EXPECT_NE(listed.out.find(folder + "/" + file + "\n"), std::string::npos) << listed.out;
+    const std::string copy = dir.path("\xe5\x89\xaf\xe6\x9c\xac");
+    Result extracted = runTool({"extract", pak, "--to", copy});
+    ASSERT_EQ(extracted.code, 0) << extracted.err;
+    platform::HostFile* back = platform::hostFileOpen((copy + "/" + folder + "/" + file).c_str(),
+                                                      platform::HOST_FILE_READ);
+    ASSERT_NE(back, nullptr);
+    std::string bytes(content.size() + 1, '\0');
+    bytes.resize(static_cast<size_t>(platform::hostFileRead(back, bytes.data(), static_cast<int64_t>(bytes.size()))));
+    platform::hostFileClose(back);
+    EXPECT_EQ(bytes, content);
 }
 
 TEST(PakTool, StoreOptionAndNamesRelativeToTheCurrentBase) {

@@ -12,6 +12,7 @@
 #include "platform/FileReplace.h"
 #include "platform/HostFile.h"
 #include "tools/common/ProgressLine.h"
+#include "tools/common/Utf8Path.h"
 #include "tools/paktool/MemberCheck.h"
 #include "tools/paktool/MemberPattern.h"
 
@@ -109,7 +110,7 @@ bool safeRelativeName(const std::string& name) {
 }
 
 std::string pathName(const fs::path& path) {
-    return path.generic_string();
+    return toolsupport::utf8Name(path);
 }
 
 std::string toString(const mt::String& text) {
@@ -316,11 +317,11 @@ bool Tool::collectFiles(const std::vector<std::string>& paths, const std::string
                         const std::string& archivePath, const std::vector<std::string>& excluded,
                         std::map<std::string, fs::path>& files) {
     std::error_code error;
-    if (!fs::is_directory(base, error)) {
+    if (!fs::is_directory(toolsupport::utf8Path(base), error)) {
         fail("base '" + base + "' is not a directory");
         return false;
     }
-    fs::path baseDirectory = fs::absolute(base, error).lexically_normal();
+    fs::path baseDirectory = fs::absolute(toolsupport::utf8Path(base), error).lexically_normal();
     // The archive as a file, whatever the spelling of its path: an input that is the same file is refused
     // when named, and passed over when met in a directory.
     platform::HostFileIdentity archiveFile;
@@ -331,7 +332,7 @@ bool Tool::collectFiles(const std::vector<std::string>& paths, const std::string
                identity == archiveFile;
     };
     for (const std::string& given : paths) {
-        fs::path path = fs::absolute(given, error).lexically_normal();
+        fs::path path = fs::absolute(toolsupport::utf8Path(given), error).lexically_normal();
         std::vector<fs::path> found;
         if (fs::is_directory(path, error)) {
             for (auto it = fs::recursive_directory_iterator(path, error);
@@ -511,7 +512,7 @@ bool Tool::extractMember(ArchiveView& view, const mt::file::PackEntry& entry, co
             return false;
         }
         std::error_code error;
-        fs::path parent = fs::path(target).parent_path();
+        fs::path parent = toolsupport::utf8Path(target).parent_path();
         if (!parent.empty())
             fs::create_directories(parent, error);
         // Written beside the target and renamed over it when complete, so a failure leaves an existing file.
@@ -639,7 +640,7 @@ int Tool::extract(const toolsupport::CommandLine& line) {
                 result = fail("member name '" + name + "' would be written outside the target directory");
                 continue;
             }
-            target = pathName(fs::path(directory) / platform::hostPath(name.c_str()));
+            target = pathName(toolsupport::utf8Path(directory) / toolsupport::utf8Path(platform::hostPath(name.c_str())));
         }
         if (!extractMember(view, *entry, name, target, archivePath)) {
             result = EXIT_FAILED;

@@ -2,11 +2,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/ProgramArguments.h"
 #include "tools/common/ResultStream.h"
 #include "tools/paktool/PakTool.h"
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = platform::programArguments(argc, argv);
     FILE* out = toolsupport::takeStandardOutput();
     const int code = paktool::run(args, out, stderr);
     // A full disk or a closed pipe on the results is a failure too.
