@@ -8,11 +8,9 @@
 // The primary graphics adapter: what it can do and which display modes it offers.
 //
 // The launcher asks four questions (simultaneous render targets, 32-bit float render-target textures,
-// two-sided stencil, pixel shader version) and lists the display modes of the primary display. The host
-// answers them from a hidden OpenGL context: the draw buffers for the render targets, a complete
-// framebuffer with an R32F texture for the float targets, OpenGL 2.0 or the two-sided stencil extension,
-// and the shading language version for the pixel shader (3.0 for GLSL 1.30 and later, 2.0 for older
-// GLSL). The answers are taken once, when the adapter is created; the object holds no host resources.
+// two-sided stencil, pixel shader version) and lists the display modes of the primary display. Each backend
+// answers them from its host's graphics interface (Direct3D 9 on Windows, a hidden OpenGL context
+// elsewhere). The answers are taken once, when the adapter is created; the object holds no host resources.
 namespace platform {
 
 // Display and texture format codes, with the values of the graphics interface the launcher was written
@@ -69,31 +67,13 @@ class GraphicsAdapter {
     std::vector<DisplayMode> modes_;
 };
 
-// The primary adapter, or null when the host has no graphics (no display, or no OpenGL).
+// The primary adapter, or null when the host has no graphics (no display; no Direct3D 9 on Windows, no
+// OpenGL elsewhere).
 std::unique_ptr<GraphicsAdapter> createGraphicsAdapter();
 
 // Replaces the host query, for tests and for machines where another source knows better. An empty
 // function restores the host query. Returns the one it replaces (empty for the host's).
 using GraphicsAdapterFactory = std::function<std::unique_ptr<GraphicsAdapter>()>;
 GraphicsAdapterFactory setGraphicsAdapterFactory(GraphicsAdapterFactory factory);
-
-// What the OpenGL context reported; the host's answers are derived from it by capabilitiesFromOpenGl.
-struct OpenGlFacts {
-    int versionMajor = 0;  // GL_VERSION
-    int versionMinor = 0;
-    int shadingMajor = -1;  // GL_SHADING_LANGUAGE_VERSION; -1 when there is none
-    int shadingMinor = 0;
-    int maxDrawBuffers = 0;                 // GL_MAX_DRAW_BUFFERS; 0 when the query is not available
-    bool r32fRenderTargetComplete = false;  // a framebuffer with an R32F colour texture was complete
-    bool stencilTwoSideExtension = false;   // GL_EXT_stencil_two_side (or GL_ATI_separate_stencil)
-};
-AdapterCapabilities capabilitiesFromOpenGl(const OpenGlFacts& facts);
-
-// Parses the leading "major.minor" of an OpenGL version text (also "OpenGL ES 3.2 ..."); false when
-// there is none.
-bool parseGlVersion(const char* text, int& major, int& minor);
-
-// The format code for an SDL pixel format of a display mode.
-uint32_t formatFromHostPixelFormat(uint32_t sdlPixelFormat);
 
 }  // namespace platform

@@ -137,6 +137,15 @@ make_build_libdeflate() {
   }
 }
 
+# The pkg-config files and config scripts name the folder they were installed into: point them at the
+# prefix's final place (also in prefixes made before this was done).
+settle_paths() {
+  local from=$1 to=$2 file
+  grep -rlIF -- "$from" "$to" 2>/dev/null | while read -r file; do
+    sed -i "s|$from|$to|g" "$file"
+  done
+}
+
 build_prefix() {
   local arch=$1 final
   final=$(prefix_of "$arch")
@@ -161,6 +170,7 @@ build_prefix() {
   echo "$recipe" >"$prefix/.complete"
   rm -rf "$final"
   mv "$prefix" "$final"
+  settle_paths "$prefix" "$final"
   log "$arch: built $final"
 }
 
@@ -174,7 +184,11 @@ for arch in "${arches[@]}"; do
       exit 2
       ;;
   esac
-  prefix_complete "$(prefix_of "$arch")" || pending+=("$arch")
+  if prefix_complete "$(prefix_of "$arch")"; then
+    settle_paths "$(prefix_of "$arch").partial" "$(prefix_of "$arch")"
+  else
+    pending+=("$arch")
+  fi
 done
 if [ ${#pending[@]} -eq 0 ]; then
   log "every prefix is complete"

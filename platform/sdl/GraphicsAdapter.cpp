@@ -7,6 +7,7 @@
 #include <cctype>
 
 #include "platform/HostGraphicsAdapter.h"
+#include "platform/sdl/OpenGlAdapter.h"
 #include "platform/sdl/VideoSystem.h"
 
 namespace platform {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/GraphicsAdapter.h"
+#include "platform/sdl/OpenGlAdapter.h"
 
 using platform::AdapterCapabilities;
 using platform::OpenGlFacts;
