@@ -34,6 +34,7 @@ got=$(cd "$game" && find . -mindepth 1 -printf '%P\n' | LC_ALL=C sort | tr '\n' 
 [ "$(cat "$game/VERSION")" = "$version" ] || { echo "VERSION holds '$(cat "$game/VERSION")', not $version"; exit 1; }
 for program in launcher selling valtor.exe; do
     [ -x "$game/$program" ] || { echo "$program is not executable"; exit 1; }
+    ! readelf -S "$game/$program" | grep -q '\.debug_' || { echo "$program still has debugging sections"; exit 1; }
     for library in $(readelf -d "$game/$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
         grep -q "^  $library " "$game/REQUIREMENTS.txt" ||
             { echo "$program needs $library, which REQUIREMENTS.txt does not name"; exit 1; }
