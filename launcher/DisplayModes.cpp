@@ -114,9 +114,14 @@ void fillResolutionList(platform::ComboBox& list, const DisplayModeList& modes,
 
 void applyFinalResolution(const platform::ComboBox& list, const DisplayModeList& modes,
                           LauncherSettings& settings) {
-    const int selected = list.getCurSel();
+    int selected = list.getCurSel();
     if (selected < 0 || static_cast<uint32_t>(selected) >= modes.count) {
-        return;  // nothing selected: the size read at start-up stays
+        // Nothing selected (one mode that is not the stored size): the stored size must be one the adapter
+        // offers, so the first entry is taken. Without any entry the size read at start-up stays.
+        if (modes.count == 0) {
+            return;
+        }
+        selected = 0;
     }
     settings.screenWidth = static_cast<int32_t>(modes.records[selected].width);
     settings.screenHeight = static_cast<int32_t>(modes.records[selected].height);

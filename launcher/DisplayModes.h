@@ -57,7 +57,8 @@ void adjustQuality(LauncherState& state);
 void fillResolutionList(platform::ComboBox& list, const DisplayModeList& modes,
                         const LauncherSettings& settings);
 
-// After the loop: the size of the selected resolution entry. Without a selection the previous size stays.
+// After the loop: the size of the selected resolution entry; without a selection the first entry's, so that
+// the stored size is always one the adapter offers. With no entry at all the previous size stays.
 void applyFinalResolution(const platform::ComboBox& list, const DisplayModeList& modes,
                           LauncherSettings& settings);
 

@@ -198,11 +198,21 @@ TEST_F(LauncherTest, TheStoredResolutionIsSelectedOnlyWhenOffered) {
     EXPECT_EQ(readSettingsFile().substr(8, 8), std::string("\0\4\0\0\0\3\0\0", 8));
     launcher::resetLauncherState();
 
-    // One mode and no match: nothing is selected and the previous size is kept.
+    // One mode and no match: nothing is selected, and the one size offered is stored, never the stored size
+    // the adapter no longer has.
     modes = {mode(1600, 900)};
     writeSettingsFile(settingsBytes(0, 1111, 999, 0, 1, "english", 1252));
     startUp();
     EXPECT_EQ(list(launcher::kResolutionList).getCurSel(), -1);
+    leaveWithClick(300, 400);
+    EXPECT_EQ(readSettingsFile().substr(8, 8), std::string("\x40\6\0\0\x84\3\0\0", 8));
+    launcher::resetLauncherState();
+
+    // No mode at all: there is nothing to take a size from, and the stored one stays.
+    modes = {};
+    writeSettingsFile(settingsBytes(0, 1111, 999, 0, 1, "english", 1252));
+    startUp();
+    EXPECT_EQ(entries(launcher::kResolutionList), std::vector<std::string>{});
     leaveWithClick(300, 400);
     EXPECT_EQ(readSettingsFile().substr(8, 8), std::string("\x57\4\0\0\xE7\3\0\0", 8));
 }
