@@ -141,7 +141,7 @@ make_build_libdeflate() {
 # prefix's final place (also in prefixes made before this was done).
 settle_paths() {
   local from=$1 to=$2 file
-  grep -rlIF -- "$from" "$to" 2>/dev/null | while read -r file; do
+  { grep -rlIF -- "$from" "$to" 2>/dev/null || true; } | while read -r file; do
     sed -i "s|$from|$to|g" "$file"
   done
 }
