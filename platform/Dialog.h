@@ -36,6 +36,10 @@ struct FocusArea {
     Rect rect;  // client pixels
     AreaRole role = AreaRole::Plain;
 };
+// The ring around the focused area: this many pixels outside it, this wide, in the highlight colour.
+constexpr int kFocusRingGap = 2;
+constexpr int kFocusRingWidth = 2;
+constexpr uint32_t kFocusRingColour = kHighlightColour;
 
 // The dialog procedure: true when it handled the message, false for the default handling.
 using DialogProc = std::function<bool(Dialog& dialog, const Message& message)>;

@@ -47,10 +47,6 @@ namespace {
 
 constexpr uint32_t kDialogFace = 0xF0F0F0;  // the colour of an unpainted dialog
 constexpr int kMaxClientSide = 16384;
-// The ring around a focused area: this many pixels outside it, this wide, in the highlight colour.
-constexpr int kRingGap = 2;
-constexpr int kRingWidth = 2;
-constexpr uint32_t kRingColour = kHighlightColour;
 
 SDL_Surface* makeSurface(int width, int height) {
     return SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_RGB888);
@@ -410,7 +406,7 @@ Rect Dialog::focusRingRect() const {
         return {};
     }
     const Rect& area = areas_[static_cast<size_t>(focusArea_)].rect;
-    return {area.x - kRingGap, area.y - kRingGap, area.width + 2 * kRingGap, area.height + 2 * kRingGap};
+    return {area.x - kFocusRingGap, area.y - kFocusRingGap, area.width + 2 * kFocusRingGap, area.height + 2 * kFocusRingGap};
 }
 
 void Dialog::drawFocusRing() {
@@ -418,10 +414,10 @@ void Dialog::drawFocusRing() {
     if (ring.width <= 0 || ring.height <= 0) {
         return;
     }
-    Uint32 colour = SDL_MapRGB(host_->composed->format, (kRingColour >> 16) & 0xFF, (kRingColour >> 8) & 0xFF,
-                               kRingColour & 0xFF);
+    Uint32 colour = SDL_MapRGB(host_->composed->format, (kFocusRingColour >> 16) & 0xFF, (kFocusRingColour >> 8) & 0xFF,
+                               kFocusRingColour & 0xFF);
     int s = scale_;
-    int w = kRingWidth * s;
+    int w = kFocusRingWidth * s;
     SDL_Rect sides[] = {{ring.x * s, ring.y * s, ring.width * s, w},
                         {ring.x * s, (ring.y + ring.height) * s - w, ring.width * s, w},
                         {ring.x * s, ring.y * s, w, ring.height * s},

@@ -7,6 +7,7 @@
 
 #include "platform/DialogRegistry.h"
 #include "platform/MessageLoop.h"
+#include "platform/win32/DialogKeys.h"
 #include "platform/win32/DialogResource.h"
 
 // Dialogs on Windows are real modeless dialogs: made from the program's dialog resource when it has the
@@ -26,6 +27,10 @@ struct DialogHost {
     static Dialog* owner(HWND window);
     static void attach(Dialog& dialog, HWND window);
     static Message translate(Dialog& dialog, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // The picture's areas: the ring over the focused one, and leaving them for a list.
+    static void drawFocusRing(Dialog& dialog);
+    static void invalidateFocusRing(Dialog& dialog);
+    static void leaveArea(Dialog& dialog);
 };
 
 namespace {
@@ -118,9 +123,14 @@ INT_PTR CALLBACK DialogHost::procedure(HWND window, UINT message, WPARAM wParam,
         default:
             break;
     }
+    if (message == WM_COMMAND && HIWORD(wParam) == CBN_SETFOCUS)
+        leaveArea(*dialog);  // a list took the focus (a click on it, or the system's own keys)
+    const bool areaFocused = dialog->focusArea_ >= 0;
     const bool handled = dialog->callProcedure(translate(*dialog, window, message, wParam, lParam));
     if (message == WM_DESTROY)
         SetWindowLongPtrW(window, DWLP_USER, 0);  // nothing reaches the procedure after Destroy
+    if (message == WM_SETFOCUS && areaFocused)
+        return TRUE;  // the focus stays with the area: the system would hand it back to the last list
     if (message == WM_PAINT && !handled)
         return FALSE;  // the system validates and paints the dialog colour
     if (message == WM_PAINT && dialog->invalid_ && Dialog::isLive(dialog)) {
@@ -128,7 +138,49 @@ INT_PTR CALLBACK DialogHost::procedure(HWND window, UINT message, WPARAM wParam,
         ValidateRect(window, nullptr);
         dialog->invalid_ = false;
     }
+    if (message == WM_PAINT && Dialog::isLive(dialog))
+        drawFocusRing(*dialog);
     return handled ? TRUE : FALSE;
+}
+
+// Drawn over what the procedure painted, through the window's device context.
+void DialogHost::drawFocusRing(Dialog& dialog) {
+    const Rect ring = dialog.focusRingRect();
+    if (ring.width <= 0 || ring.height <= 0)
+        return;
+    HDC context = GetDC(dialog.host_->window);
+    if (context == nullptr)
+        return;
+    HBRUSH brush = CreateSolidBrush(RGB((kFocusRingColour >> 16) & 0xFF, (kFocusRingColour >> 8) & 0xFF,
+                                        kFocusRingColour & 0xFF));
+    const int w = kFocusRingWidth;
+    const RECT sides[] = {{ring.x, ring.y, ring.x + ring.width, ring.y + w},
+                          {ring.x, ring.y + ring.height - w, ring.x + ring.width, ring.y + ring.height},
+                          {ring.x, ring.y, ring.x + w, ring.y + ring.height},
+                          {ring.x + ring.width - w, ring.y, ring.x + ring.width, ring.y + ring.height}};
+    if (brush != nullptr) {
+        for (const RECT& side : sides)
+            FillRect(context, &side, brush);
+        DeleteObject(brush);
+    }
+    ReleaseDC(dialog.host_->window, context);
+}
+
+// The ring's place is painted again: by the procedure, and then with the ring when an area has the focus.
+void DialogHost::invalidateFocusRing(Dialog& dialog) {
+    const Rect ring = dialog.focusRingRect();
+    if (ring.width <= 0 || ring.height <= 0)
+        return;
+    const RECT place{ring.x, ring.y, ring.x + ring.width, ring.y + ring.height};
+    InvalidateRect(dialog.host_->window, &place, FALSE);
+    dialog.invalid_ = true;
+}
+
+void DialogHost::leaveArea(Dialog& dialog) {
+    if (dialog.focusArea_ < 0)
+        return;
+    invalidateFocusRing(dialog);
+    dialog.focusArea_ = -1;
 }
 
 // ---------------------------------------------------------------- creation and destruction
@@ -338,20 +390,28 @@ bool Dialog::setFocus(int id) {
     ComboBox* list = comboBox(id);
     if (list == nullptr || !list->isVisible())
         return false;
+    DialogHost::leaveArea(*this);
     SendMessageW(host_->window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(host_->window, id)), TRUE);
-    focusArea_ = -1;
     return true;
 }
 
 void Dialog::setFocusAreas(std::vector<FocusArea> areas) {
+    DialogHost::leaveArea(*this);
     areas_ = std::move(areas);
-    focusArea_ = -1;
 }
 
+// The dialog window itself takes the keyboard focus from the lists (its procedure keeps it there while an
+// area is focused), and the ring is drawn at the next paint.
 bool Dialog::setFocusArea(int index) {
     if (index < 0 || index >= static_cast<int>(areas_.size()))
         return false;
+    if (index == focusArea_)
+        return true;
+    DialogHost::leaveArea(*this);
     focusArea_ = index;
+    if (GetFocus() != host_->window)
+        SetFocus(host_->window);
+    DialogHost::invalidateFocusRing(*this);
     const Rect& rect = areas_[static_cast<size_t>(index)].rect;
     Message move;
     move.type = MessageType::MouseMove;
@@ -379,11 +439,71 @@ int Dialog::areaWithRole(AreaRole role) const {
     return -1;
 }
 
-// The system draws no ring over the picture; the area with the focus is still reported.
 Rect Dialog::focusRingRect() const {
     if (focusArea_ < 0 || focusArea_ >= static_cast<int>(areas_.size()))
         return {};
-    return areas_[static_cast<size_t>(focusArea_)].rect;
+    const Rect& area = areas_[static_cast<size_t>(focusArea_)].rect;
+    return {area.x - kFocusRingGap, area.y - kFocusRingGap, area.width + 2 * kFocusRingGap,
+            area.height + 2 * kFocusRingGap};
 }
+
+std::vector<int> Dialog::focusStops() const {
+    std::vector<int> stops;
+    for (const auto& control : controls_) {
+        HWND list = GetDlgItem(host_->window, control->id());
+        if (list != nullptr && IsWindowVisible(list) && (GetWindowLongW(list, GWL_STYLE) & WS_TABSTOP) != 0)
+            stops.push_back(control->id());
+    }
+    for (size_t i = 0; i < areas_.size(); ++i)
+        stops.push_back(-1 - static_cast<int>(i));
+    return stops;
+}
+
+void Dialog::cycleFocus(bool backwards) {
+    const std::vector<int> stops = focusStops();
+    if (stops.empty())
+        return;
+    const int current = focusArea_ >= 0 ? -1 - focusArea_ : focusedControl();
+    const auto here = std::find(stops.begin(), stops.end(), current);
+    const int count = static_cast<int>(stops.size());
+    int index = backwards ? count - 1 : 0;
+    if (here != stops.end())
+        index = (static_cast<int>(here - stops.begin()) + (backwards ? count - 1 : 1)) % count;
+    const int next = stops[static_cast<size_t>(index)];
+    if (next < 0)
+        setFocusArea(-1 - next);
+    else
+        setFocus(next);
+}
+
+namespace win32 {
+
+// Keys for the picture's areas, before the system's dialog handling: Tab and Shift+Tab go through the lists
+// and then the areas (the system's Tab knows only the lists); Enter or Space on a focused area acts on it,
+// and no other key reaches the lists while an area has the focus. An open list keeps its keys.
+bool takeAreaKey(Dialog& dialog, const MSG& message) {
+    if (dialog.focusAreas().empty() || (message.message != WM_KEYDOWN && message.message != WM_CHAR &&
+                                        message.message != WM_KEYUP))
+        return false;
+    HWND window = static_cast<HWND>(dialog.hostWindow());
+    if (message.hwnd != window && GetParent(message.hwnd) != window)
+        return false;
+    if (message.hwnd != window && SendMessageW(message.hwnd, CB_GETDROPPEDSTATE, 0, 0) != 0)
+        return false;
+    if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0)
+        return false;
+    const bool onArea = dialog.focusedArea() >= 0;
+    if (message.message == WM_KEYDOWN && message.wParam == VK_TAB) {
+        dialog.cycleFocus(GetKeyState(VK_SHIFT) < 0);
+        return true;
+    }
+    if (!onArea)
+        return message.message == WM_CHAR && message.wParam == L'\t';  // the Tab handled above
+    if (message.message == WM_KEYDOWN && (message.wParam == VK_RETURN || message.wParam == VK_SPACE))
+        dialog.activateArea(dialog.focusedArea());
+    return true;
+}
+
+}  // namespace win32
 
 }  // namespace platform

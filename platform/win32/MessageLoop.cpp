@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "platform/Dialog.h"
+#include "platform/win32/DialogKeys.h"
 
 // The message loop on Windows is the system's own: messages are taken with PeekMessageW, offered to the
 // dialog with IsDialogMessageW, translated with TranslateMessage and dispatched with DispatchMessageW.
@@ -62,6 +63,8 @@ bool isDialogMessage(Dialog* dialog, const Message& message) {
     if (!Dialog::isLive(dialog))
         return false;
     MSG system = toSystemMessage(message);
+    if (win32::takeAreaKey(*dialog, system))
+        return true;
     return IsDialogMessageW(static_cast<HWND>(dialog->hostWindow()), &system) != FALSE;
 }
 

@@ -4,6 +4,8 @@
 #   - a click on the start area writes setup.dat in the Windows per-user folder and starts the stand-in
 #     game, which receives the settings;
 #   - a click on the quit area writes setup.dat and starts nothing;
+#   - without a mouse, Tab goes through the lists to the start area (with a ring around it) and Enter
+#     starts the game;
 #   - choosing another language repaints the picture (checked pixel for pixel outside the lists) and the
 #     lists in that language's code page;
 #   - the stored settings are honoured by the next start (the stored language's picture is shown).
@@ -115,6 +117,22 @@ finish quit
 expect_settings quit "0 1024 768 0 1 english 1252"
 [ ! -e "$gamelog" ] || { echo "quit: the game was started"; exit 1; }
 echo "quit area: setup.dat written, nothing started"
+
+# --- without a mouse: Tab goes through the five lists to the start area (ringed), Enter starts the game
+prepare keyboard
+start keyboard
+xdotool windowactivate --sync "$win" >/dev/null 2>&1 || true
+for _ in 1 2 3 4 5; do xdotool key Tab; sleep 0.2; done
+sleep 0.5
+import -window "$win" "$out/keyboard-start.png"
+ring=$(convert "$out/keyboard-start.png" -crop "438x429$client" +repage -crop "1x1+264+334" -depth 8 txt:- |
+    grep -o "#[0-9A-F]\{6\}" | head -1)
+[ "$ring" = "#0078D7" ] || { echo "keyboard: no ring around the start area (pixel $ring)"; exit 1; }
+xdotool key Return
+finish keyboard
+expect_settings keyboard "0 1024 768 0 1 english 1252"
+grep -q "started as valtor.exe" "$gamelog" || { echo "keyboard: Enter on the start area started nothing"; exit 1; }
+echo "keyboard: Tab reaches the start area after the lists, ringed; Enter starts the game"
 
 # --- language switch: the list opened with a click, the next entry chosen with the keyboard
 prepare language

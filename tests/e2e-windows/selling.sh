@@ -5,6 +5,7 @@
 #   - a click on the buy button ends it and starts the command that the registry holds for web pages
 #     (HKEY_CLASSES_ROOT\htmlfile\shell\open\command, here a command that records its argument) with the
 #     shop address from site.pak;
+#   - without a mouse, Tab lights the buy button with a ring around it and Enter buys;
 #   - a click on the close button, and Alt+F4 (the close box), end it and start nothing.
 #   selling.sh BUILD WINE        (WINE: wine for the 32-bit build, /usr/lib/wine/wine64 for the 64-bit one)
 # Screenshots go to BUILD/e2e/selling/. Uses $VALTOR_E2E_WINEPREFIX when set, else a prefix of its own.
@@ -93,6 +94,28 @@ for _ in $(seq 50); do [ -s "$record" ] && break; sleep 0.1; done
 [ "$(tr -d "\r\n " <"$record" 2>/dev/null)" = "https://shop.example.com/valtor" ] ||
     { echo "buy: the registered command got: $(cat "$record" 2>&1)"; exit 1; }
 echo "buy button: the registered command started with the shop address"
+
+# --- without a mouse: Tab lights the buy button, with a ring around it; Enter buys
+start keyboard
+xdotool windowactivate --sync "$win" >/dev/null 2>&1 || true
+sleep 0.3
+xdotool key Tab
+sleep 0.8
+import -window "$win" "$out/selling-keyboard.png"
+picture "$out/selling-keyboard.png"
+shown=$out/selling-keyboard.png.picture.png
+ring=$(convert "$shown" -crop "1x1+230+445" -depth 8 txt:- | grep -o "#[0-9A-F]\{6\}" | head -1)
+[ "$ring" = "#0078D7" ] || { echo "keyboard: no ring around the buy button (pixel $ring)"; exit 1; }
+convert "$shown" -crop 100x30+250+455 +repage "$out/keyboard-button.png"
+convert "$pictures/expected-lit.png" -crop 100x30+250+455 +repage "$pictures/lit-button.png"
+[ "$(differing "$out/keyboard-button.png" "$pictures/lit-button.png")" = 0 ] ||
+    { echo "keyboard: the buy button is not lit"; exit 1; }
+xdotool key Return
+finish keyboard
+for _ in $(seq 50); do [ -s "$record" ] && break; sleep 0.1; done
+[ "$(tr -d "\r\n " <"$record" 2>/dev/null)" = "https://shop.example.com/valtor" ] ||
+    { echo "keyboard: Enter on the buy button did not start the command: $(cat "$record" 2>&1)"; exit 1; }
+echo "keyboard: Tab lights the buy button and rings it; Enter starts the registered command"
 
 # --- the close button and the close request start nothing
 start close-button

@@ -366,6 +366,90 @@ TEST(Win32MessageLoop, TheDialogsKeyboardHandlingIsTheSystems) {
     platform::destroyDialog(dialog);
 }
 
+// Key presses as the message loop hands them to the dialog's handling; with shift, Shift is held.
+bool pressKey(Dialog* dialog, WPARAM key, bool shift = false) {
+    BYTE state[256] = {};
+    GetKeyboardState(state);
+    state[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(state);
+    Message press;
+    press.type = MessageType::KeyDown;
+    press.hostWindow = GetFocus();
+    press.wParam = key;
+    const bool taken = platform::isDialogMessage(dialog, press);
+    state[VK_SHIFT] = 0;
+    SetKeyboardState(state);
+    return taken;
+}
+
+// The picture's areas follow the lists in the Tab order, with a ring in the highlight colour around the
+// focused one; Enter acts on it as a click at its centre.
+TEST(Win32Dialog, TabReachesThePicturesAreasAfterTheListsAndEnterActsOnThem) {
+    Recorder recorder;
+    auto picture = patternBitmap(6, 5, false);
+    ASSERT_TRUE(picture);
+    recorder.picture = picture.get();
+    Dialog* dialog = platform::createDialog(twoListTemplate(), recorder.procedure());
+    ASSERT_NE(dialog, nullptr);
+    // The lists to the left, the areas right of them.
+    dialog->comboBox(kFirstList)->move(0, 0, 40, 60, true);
+    dialog->comboBox(kSecondList)->move(0, 24, 40, 60, true);
+    dialog->setFocusAreas({{{50, 50, 20, 10}, platform::AreaRole::Primary}, {{80, 50, 20, 10}}});
+    dialog->show();
+    pump(dialog);
+    ASSERT_TRUE(dialog->setFocus(kSecondList));
+    const size_t before = recorder.messages.size();
+    const uint32_t dialogFace = dialog->capture()[static_cast<size_t>(48 * dialog->clientWidth() + 48)];
+
+    EXPECT_TRUE(pressKey(dialog, VK_TAB));
+    EXPECT_EQ(dialog->focusedArea(), 0);
+    EXPECT_EQ(dialog->focusedControl(), 0) << "no list keeps the keyboard";
+    bool pointerTold = false;
+    for (size_t i = before; i < recorder.messages.size(); ++i) {
+        const Message& message = recorder.messages[i];
+        pointerTold = pointerTold || (message.type == MessageType::MouseMove &&
+                                      message.lParam == platform::packPoint(60, 55));
+    }
+    EXPECT_TRUE(pointerTold) << "the area learns of the focus as of the pointer at its centre";
+    pump(dialog);
+    std::vector<uint32_t> shown = dialog->capture();
+    const int width = dialog->clientWidth();
+    EXPECT_EQ(shown[static_cast<size_t>(48 * width + 48)], platform::kFocusRingColour) << "ring's corner";
+    EXPECT_EQ(shown[static_cast<size_t>(61 * width + 71)], platform::kFocusRingColour) << "opposite corner";
+    EXPECT_NE(shown[static_cast<size_t>(55 * width + 60)], platform::kFocusRingColour) << "inside the area";
+
+    // Other keys stay with the area; Tab goes on to the next area, then round to the first list.
+    EXPECT_TRUE(pressKey(dialog, VK_DOWN));
+    EXPECT_EQ(dialog->focusedArea(), 0);
+    EXPECT_TRUE(pressKey(dialog, VK_TAB));
+    EXPECT_EQ(dialog->focusedArea(), 1);
+    EXPECT_TRUE(pressKey(dialog, VK_TAB));
+    EXPECT_EQ(dialog->focusedArea(), -1);
+    EXPECT_EQ(dialog->focusedControl(), kFirstList);
+    pump(dialog);
+    shown = dialog->capture();
+    EXPECT_EQ(shown[static_cast<size_t>(48 * width + 78)], dialogFace) << "the ring went with the focus";
+
+    // Shift+Tab from the first list goes back to the last area; Enter on it is a click at its centre.
+    EXPECT_TRUE(pressKey(dialog, VK_TAB, true));
+    EXPECT_EQ(dialog->focusedArea(), 1);
+    recorder.messages.clear();
+    EXPECT_TRUE(pressKey(dialog, VK_RETURN));
+    pump(dialog);
+    ASSERT_EQ(recorder.count(MessageType::LeftButtonDown), 1);
+    for (const Message& message : recorder.messages) {
+        if (message.type == MessageType::LeftButtonDown) {
+            EXPECT_EQ(message.lParam, platform::packPoint(90, 55));
+        }
+    }
+    EXPECT_EQ(recorder.lastCommand(), nullptr) << "Enter on an area is no OK command";
+
+    // A list that takes the focus (here by the program) ends the area's.
+    ASSERT_TRUE(dialog->setFocus(kSecondList));
+    EXPECT_EQ(dialog->focusedArea(), -1);
+    platform::destroyDialog(dialog);
+}
+
 // A procedure that takes Paint without painting still leaves the dialog valid, so the loop is not handed
 // Paint after Paint.
 TEST(Win32Dialog, APaintHandledWithoutPaintingIsNotAskedForAgain) {
