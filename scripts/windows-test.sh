@@ -4,8 +4,10 @@
 #   scripts/windows-test.sh [ctest arguments...]
 set -euo pipefail
 # A virtual display, so that Wine's Direct3D can answer the adapter questions (without one they are skipped).
+# Its size is the one the end-to-end runs give their own displays: the prefix's desktop, made on this one,
+# tells every program of the run the display modes it has.
 if [ -z "${DISPLAY:-}" ] && [ -z "${VALTOR_WINDOWS_TEST_XVFB:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
-  VALTOR_WINDOWS_TEST_XVFB=1 exec xvfb-run -a "$0" "$@"
+  VALTOR_WINDOWS_TEST_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
 here=$(cd "$(dirname "$0")/.." && pwd)
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/valtor-wine.XXXXXX")
