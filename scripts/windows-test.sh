@@ -41,7 +41,8 @@ for build in build-win32 build-win64; do
   fi
   echo "windows-test: $build"
   # Wine itself now and then faults in a process that has just started (seen inside its ntdll, in tests
-  # that do nothing but skip), so a failed test gets one more try; one that fails twice fails the run.
-  (cd "$here/$build" && ctest --output-on-failure -j "${JOBS:-2}" --repeat until-pass:2 "$@") || status=1
+  # that do nothing but skip, once twice in a row), so a failed test gets two more tries; one that fails
+  # three times fails the run.
+  (cd "$here/$build" && ctest --output-on-failure -j "${JOBS:-2}" --repeat until-pass:3 "$@") || status=1
 done
 exit $status
