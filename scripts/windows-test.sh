@@ -40,9 +40,10 @@ for build in build-win32 build-win64; do
     continue
   fi
   echo "windows-test: $build"
-  # Wine itself now and then faults in a process that has just started (seen inside its ntdll, in tests
-  # that do nothing but skip, once twice in a row), so a failed test gets two more tries; one that fails
-  # three times fails the run.
+  # Wine's own loader now and then dies with SIGSEGV as a test program ends (about 1 run in 50 of a test
+  # that only skips: inside Wine's Unix-side ntdll, in a signal taken by a thread that is going away, with
+  # no Windows exception before it; seen twice in a row once), so a failed test gets two more tries; one
+  # that fails three times fails the run.
   (cd "$here/$build" && ctest --output-on-failure -j "${JOBS:-2}" --repeat until-pass:3 "$@") || status=1
 done
 exit $status
