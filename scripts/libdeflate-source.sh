@@ -11,30 +11,10 @@ if [ -f "$target/lib/deflate_decompress.c" ]; then
   exit 0
 fi
 
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then
-    "$@"
-  elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
-    sudo -n "$@"
-  else
-    echo "libdeflate-source: '$*' needs root" >&2
-    exit 1
-  fi
-}
+tool=libdeflate-source
+source scripts/apt-source.sh
 
-# apt-get source needs deb-src entries; without any, one is added beside the binary ones (as
-# scripts/windows-deps.sh does).
-if ! grep -Rqs -e '^Types:.*deb-src' -e '^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-  as_root tee /etc/apt/sources.list.d/valtor-deb-src.sources >/dev/null <<SOURCES
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: $codename $codename-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SOURCES
-  as_root apt-get update -qq
-fi
+ensure_source_entries
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/libdeflate-source.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT

@@ -25,16 +25,8 @@ recipe="recipe 3: ${source_packages[*]}; static; SDL2 without audio and input de
 
 log() { echo "windows-deps: $*"; }
 
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then
-    "$@"
-  elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
-    sudo -n "$@"
-  else
-    echo "windows-deps: '$*' needs root" >&2
-    exit 1
-  fi
-}
+tool=windows-deps
+source "$(dirname "$0")/apt-source.sh"
 
 prefix_of() { echo "$cache_root/$1"; }
 prefix_complete() { [ -f "$1/.complete" ] && [ "$(cat "$1/.complete")" = "$recipe" ]; }
@@ -55,24 +47,6 @@ install_packages() {
   fi
   as_root apt-get update -qq
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-}
-
-# apt-get source needs deb-src entries; without any, one is added beside the binary ones.
-ensure_source_entries() {
-  if grep -Rqs -e '^Types:.*deb-src' -e '^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-    return 0
-  fi
-  log "adding a deb-src entry in /etc/apt/sources.list.d/valtor-deb-src.sources"
-  local codename
-  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-  as_root tee /etc/apt/sources.list.d/valtor-deb-src.sources >/dev/null <<EOF
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: $codename $codename-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
-  as_root apt-get update -qq
 }
 
 # Unpacks every source package once into $sources (shared by both arches).
