@@ -8,6 +8,15 @@
 #include <initializer_list>
 
 namespace valtor_demo {
+
+std::optional<std::string> readSettingsFile(FILE* file) {
+    if (file == nullptr)
+        return std::nullopt;
+    char data[kSettingsSize];
+    const size_t size = std::fread(data, 1, sizeof data, file);
+    std::fclose(file);
+    return std::string(data, size);
+}
 namespace {
 
 constexpr uint32_t kSettingsMagic = 0xDEADBABE;

@@ -2,6 +2,7 @@
 // What the stand-in game says about the settings it was started with, the same on every host: the lines of
 // its window and the one line it prints and logs (tests and scripts read that line, so its wording is fixed).
 #include <cstddef>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,10 @@ struct Report {
     std::vector<std::string> lines;  // for the window: "Started as ...", then one line per setting
     std::string oneLine;             // "valtor-demo: started as NAME; ..." without a line end
 };
+
+// The first kSettingsSize bytes of an opened settings file (fewer when it is shorter), which is then
+// closed; nothing for a null file (it could not be opened).
+std::optional<std::string> readSettingsFile(FILE* file);
 
 // Describes the settings file at `path` (only named in the text) from its first kSettingsSize bytes, fewer
 // when the file is shorter; no contents means the file could not be opened.

@@ -57,17 +57,6 @@ bool makeFolders(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// The file's first bytes as the shared report reads them; nothing when it cannot be opened.
-std::optional<std::string> readSettings(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return std::nullopt;
-    char data[valtor_demo::kSettingsSize];
-    size_t size = std::fread(data, 1, sizeof data, file);
-    std::fclose(file);
-    return std::string(data, size);
-}
-
 TTF_Font* openFont(int size) {
     const char* files[] = {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
                            "/usr/share/fonts/dejavu/DejaVuSans.ttf", "/usr/local/share/fonts/DejaVuSans.ttf"};
@@ -176,7 +165,8 @@ int main(int argc, char** argv) {
         makeFolders(folder);
     std::string prefix = folder.empty() ? std::string() : folder + "/";
     const std::string settingsPath = prefix + "setup.dat";
-    Report report = valtor_demo::describeSettings(startedAs, settingsPath, readSettings(settingsPath));
+    Report report = valtor_demo::describeSettings(
+        startedAs, settingsPath, valtor_demo::readSettingsFile(std::fopen(settingsPath.c_str(), "rb")));
 
     std::printf("%s\n", report.oneLine.c_str());
     std::fflush(stdout);

@@ -81,16 +81,6 @@ std::wstring gameFolder() {
     return folder + L"\\";
 }
 
-std::optional<std::string> readSettings(const std::wstring& path) {
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (file == nullptr)
-        return std::nullopt;
-    char data[valtor_demo::kSettingsSize];
-    size_t size = std::fread(data, 1, sizeof data, file);
-    std::fclose(file);
-    return std::string(data, size);
-}
-
 // The standard handle, or the one of the starting process's console when the program was given none.
 HANDLE standardHandle(DWORD which) {
     HANDLE handle = GetStdHandle(which);
@@ -247,7 +237,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const std::wstring folder = gameFolder();
     const std::wstring settingsPath = folder + L"setup.dat";
     Report report =
-        valtor_demo::describeSettings(executableName(), narrow(settingsPath), readSettings(settingsPath));
+        valtor_demo::describeSettings(executableName(), narrow(settingsPath),
+                                      valtor_demo::readSettingsFile(_wfopen(settingsPath.c_str(), L"rb")));
 
     writeLine(STD_OUTPUT_HANDLE, report.oneLine);
     const std::wstring logPath = folder + L"valtor-demo.log";
