@@ -401,21 +401,13 @@ void Dialog::compose() {
     }
 }
 
-Rect Dialog::focusRingRect() const {
-    if (focusArea_ < 0 || focusArea_ >= static_cast<int>(areas_.size())) {
-        return {};
-    }
-    const Rect& area = areas_[static_cast<size_t>(focusArea_)].rect;
-    return {area.x - kFocusRingGap, area.y - kFocusRingGap, area.width + 2 * kFocusRingGap, area.height + 2 * kFocusRingGap};
-}
-
 void Dialog::drawFocusRing() {
     Rect ring = focusRingRect();
     if (ring.width <= 0 || ring.height <= 0) {
         return;
     }
-    Uint32 colour = SDL_MapRGB(host_->composed->format, (kFocusRingColour >> 16) & 0xFF, (kFocusRingColour >> 8) & 0xFF,
-                               kFocusRingColour & 0xFF);
+    Uint32 colour = SDL_MapRGB(host_->composed->format, (kFocusRingColour >> 16) & 0xFF,
+                               (kFocusRingColour >> 8) & 0xFF, kFocusRingColour & 0xFF);
     int s = scale_;
     int w = kFocusRingWidth * s;
     SDL_Rect sides[] = {{ring.x * s, ring.y * s, ring.width * s, w},
@@ -577,15 +569,6 @@ void Dialog::activateArea(int index) {
             return;
         }
     }
-}
-
-int Dialog::areaWithRole(AreaRole role) const {
-    for (size_t i = 0; i < areas_.size(); ++i) {
-        if (areas_[i].role == role) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
 }
 
 std::vector<int> Dialog::focusStops() const {
