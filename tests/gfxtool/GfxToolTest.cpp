@@ -54,7 +54,8 @@ std::string hostFileBytes(const std::string& path) {
     if (!file)
         return {};
     std::string bytes(static_cast<size_t>(std::max<int64_t>(0, platform::hostFileSize(file))), '\0');
-    bytes.resize(static_cast<size_t>(platform::hostFileRead(file, bytes.data(), static_cast<int64_t>(bytes.size()))));
+    bytes.resize(
+        static_cast<size_t>(platform::hostFileRead(file, bytes.data(), static_cast<int64_t>(bytes.size()))));
     platform::hostFileClose(file);
     return bytes;
 }
@@ -308,10 +309,9 @@ TEST_F(GfxToolTest, AnOutputThatIsTheInputIsRefused) {
     ASSERT_EQ(runTool({"frompng", path("in.png"), path("t.gfx"), "--storage", "plain", "--format", "2"}).code,
               gfxtool::EXIT_OK);
     const std::string picture = folder.read("in.png"), texture = folder.read("t.gfx");
-    std::vector<std::string> pictureSpellings = {path("in.png"), folder.path() + "/./in.png",
-                                                 folder.path() + "/../" +
-                                                     std::filesystem::path(folder.path()).filename().string() +
-                                                     "/in.png"};
+    std::vector<std::string> pictureSpellings = {
+        path("in.png"), folder.path() + "/./in.png",
+        folder.path() + "/../" + std::filesystem::path(folder.path()).filename().string() + "/in.png"};
     std::vector<std::string> textureSpellings = {path("t.gfx")};
 #ifndef _WIN32
     // Links are made only where any user may make them.
@@ -333,7 +333,8 @@ TEST_F(GfxToolTest, AnOutputThatIsTheInputIsRefused) {
 
 // Paths are UTF-8 on every host: names outside any 8-bit code page go in and come out as given.
 TEST_F(GfxToolTest, FileNamesOutsideTheCodePageAreReadAndWritten) {
-    const std::string picture = folder.path() + "/Gr\xc3\xb6\xc3\x9f\x65 \xd1\x84\xd0\xbe\xd1\x82\xd0\xbe.png";
+    const std::string picture =
+        folder.path() + "/Gr\xc3\xb6\xc3\x9f\x65 \xd1\x84\xd0\xbe\xd1\x82\xd0\xbe.png";
     const std::string texture = folder.path() + "/\xe7\x94\xbb\xd0\xa2.gfx";
     const std::string again = folder.path() + "/\xd1\x81\xd0\xbd\xd0\xbe\xd0\xb2\xd0\xb0.png";
     const std::string png = folder.read("in.png");

@@ -101,7 +101,8 @@ TEST(PakTool, FileNamesOutsideTheCodePageArePackedAndExtracted) {
                                                       platform::HOST_FILE_READ);
     ASSERT_NE(back, nullptr);
     std::string bytes(content.size() + 1, '\0');
-    bytes.resize(static_cast<size_t>(platform::hostFileRead(back, bytes.data(), static_cast<int64_t>(bytes.size()))));
+    bytes.resize(
+        static_cast<size_t>(platform::hostFileRead(back, bytes.data(), static_cast<int64_t>(bytes.size()))));
     platform::hostFileClose(back);
     EXPECT_EQ(bytes, content);
 }

@@ -28,8 +28,9 @@ inline FILE* captureFile() {
     if (GetTempPathW(MAX_PATH + 1, folder) == 0)
         return nullptr;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::wstring name = std::wstring(folder) + L"mt-capture-" + std::to_wstring(GetCurrentProcessId()) +
-                                  L"-" + std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(made++) + L".txt";
+        const std::wstring name = std::wstring(folder) + L"mt-capture-" +
+                                  std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                  std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(made++) + L".txt";
         // Only a file that does not exist yet, removed when closed.
         const int descriptor = _wopen(name.c_str(), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY | _O_TEMPORARY,
                                       _S_IREAD | _S_IWRITE);

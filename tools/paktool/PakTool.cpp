@@ -640,7 +640,8 @@ int Tool::extract(const toolsupport::CommandLine& line) {
                 result = fail("member name '" + name + "' would be written outside the target directory");
                 continue;
             }
-            target = pathName(toolsupport::utf8Path(directory) / toolsupport::utf8Path(platform::hostPath(name.c_str())));
+            target = pathName(toolsupport::utf8Path(directory) /
+                              toolsupport::utf8Path(platform::hostPath(name.c_str())));
         }
         if (!extractMember(view, *entry, name, target, archivePath)) {
             result = EXIT_FAILED;
