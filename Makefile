@@ -4,7 +4,7 @@ BUILD_DIR := build
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap configure build game run run-selling test bench fuzz asan format clean windows test-windows run-windows windows-game
+.PHONY: all bootstrap configure build game run run-selling test bench fuzz asan format clean windows test-windows run-windows windows-game configure-win32 linux-paktool
 
 all: build
 
@@ -55,10 +55,20 @@ WINDOWS_BUILD_TYPE ?= RelWithDebInfo
 # without offering the Mono and Gecko installers.
 WINDOWS_WINE_ENV := WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
-windows:
+# Without 32-bit Wine (scripts/has-wine32.sh says why there may be none) build-win32's own paktool.exe
+# cannot run, and the Linux paktool packs its archives.
+WIN32_PACK_TOOL = $$(scripts/has-wine32.sh || echo $(CURDIR)/$(BUILD_DIR)/tools/paktool/paktool)
+
+configure-win32:
 	@scripts/windows-deps.sh
+	@scripts/has-wine32.sh || $(MAKE) --no-print-directory linux-paktool
 	@cmake --no-warn-unused-cli -S . -B build-win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
-	  -DCMAKE_BUILD_TYPE=$(WINDOWS_BUILD_TYPE) >/dev/null
+	  -DCMAKE_BUILD_TYPE=$(WINDOWS_BUILD_TYPE) -DVALTOR_PACK_TOOL=$(WIN32_PACK_TOOL) >/dev/null
+
+linux-paktool: configure
+	@cmake --build --preset $(PRESET) -j $(JOBS) --target paktool
+
+windows: configure-win32
 	@$(WINDOWS_WINE_ENV) cmake --build build-win32 -j $(JOBS)
 	@cmake --no-warn-unused-cli -S . -B build-win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake \
 	  -DCMAKE_BUILD_TYPE=$(WINDOWS_BUILD_TYPE) >/dev/null
@@ -69,10 +79,7 @@ test-windows: windows
 
 # Only the 32-bit game folder (what players get), then launcher.exe under Wine on the sample game; without a
 # display, a scripted demo with screenshots in build-win32/demo/.
-windows-game:
-	@scripts/windows-deps.sh
-	@cmake --no-warn-unused-cli -S . -B build-win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
-	  -DCMAKE_BUILD_TYPE=$(WINDOWS_BUILD_TYPE) >/dev/null
+windows-game: configure-win32
 	@$(WINDOWS_WINE_ENV) cmake --build build-win32 -j $(JOBS) --target game_folder windows_game_tools
 
 run-windows: windows-game

@@ -1,4 +1,5 @@
-# Shell helpers for the scripts that unpack Debian source packages (windows-deps.sh, libdeflate-source.sh).
+# Shell helpers for the scripts that install Debian packages or unpack their sources (bootstrap.sh,
+# windows-deps.sh, libdeflate-source.sh).
 # Sourced; the caller sets `tool` to its own name for messages.
 
 # Runs a command as root: directly, or through sudo when it needs no password; else stops the script.
@@ -11,6 +12,22 @@ as_root() {
     echo "$tool: '$*' needs root" >&2
     exit 1
   fi
+}
+
+# Refreshes the package lists. A mirror in the middle of a sync serves an index of the wrong size now and
+# then ("Mirror sync in progress?"), which fails the whole update: it is tried three times. Then it returns
+# 1, and the caller goes on with the lists there are (apt keeps every index that did arrive), since the
+# install or unpack that follows says what is really missing.
+apt_update() {
+  local attempt
+  for attempt in 1 2 3; do
+    if as_root apt-get update -qq; then
+      return 0
+    fi
+    [ "$attempt" -eq 3 ] || { echo "$tool: apt-get update failed, trying again in 20 s" >&2; sleep 20; }
+  done
+  echo "$tool: apt-get update failed three times; going on with the package lists there are" >&2
+  return 1
 }
 
 # apt-get source needs deb-src entries; without any, one is added beside the binary ones.
@@ -28,5 +45,5 @@ Suites: $codename $codename-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
-  as_root apt-get update -qq
+  apt_update || true
 }

@@ -45,6 +45,8 @@ else
 fi
 
 export DEBIAN_FRONTEND=noninteractive
-"${run_as_root[@]}" apt-get update
+tool=bootstrap
+source "$(dirname "$0")/apt-source.sh"
+apt_update || true
 "${run_as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 echo "bootstrap: installed ${missing[*]}"

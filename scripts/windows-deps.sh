@@ -45,8 +45,28 @@ install_packages() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  local lists_complete=1
+  apt_update || lists_complete=0
+  if apt_install "${missing[@]}"; then
+    return 0
+  fi
+  # With an index missing, what fails is nearly always the i386 part: its libraries must have the very
+  # versions of the amd64 ones, and the security updates of those are in the index that did not arrive.
+  # Everything else is still installed, so that both arches are built and the 64-bit one is tested; the
+  # 32-bit programs cannot run here then, which the build and the test run say (scripts/has-wine32.sh).
+  [ "$lists_complete" -eq 0 ] || return 1
+  local others=()
+  for package in "${missing[@]}"; do
+    [[ $package == *:i386 ]] || others+=("$package")
+  done
+  [ ${#others[@]} -eq 0 ] || apt_install "${others[@]}"
+  log "WARNING: 32-bit Wine could not be installed, since the package lists are incomplete (see above)." \
+    "Both arches are built, build-win32/ packs its archives with the Linux paktool, and only the 64-bit" \
+    "programs are run and tested. Run this again once the mirror answers."
+}
+
+apt_install() {
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@"
 }
 
 # Unpacks every source package once into $sources (shared by both arches).

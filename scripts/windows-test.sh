@@ -39,6 +39,10 @@ for build in build-win32 build-win64; do
     status=1
     continue
   fi
+  if [ "$build" = build-win32 ] && ! "$here/scripts/has-wine32.sh"; then
+    echo "windows-test: WARNING: $build NOT TESTED: 32-bit Wine is not installed (windows-deps.sh said why)" >&2
+    continue
+  fi
   echo "windows-test: $build"
   # Wine's own loader now and then dies with SIGSEGV as a test program ends (about 1 run in 50 of a test
   # that only skips: inside Wine's Unix-side ntdll, in a signal taken by a thread that is going away, with
