@@ -71,8 +71,7 @@ DisplayModeList buildModeList(const platform::GraphicsAdapter& adapter) {
     return list;
 }
 
-bool checkGraphicsAdapter(LauncherState& state) {
-    std::unique_ptr<platform::GraphicsAdapter> adapter = platform::createGraphicsAdapter();
+bool checkGraphicsAdapter(LauncherState& state, std::unique_ptr<platform::GraphicsAdapter> adapter) {
     if (!adapter) {
         platform::messageBox(u"DirectX 9 is needed to run this program.", u"Error");
         return false;

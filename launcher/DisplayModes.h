@@ -44,11 +44,11 @@ int32_t graphicsLevelFor(const platform::GraphicsAdapter& adapter);
 // the limits above are dropped. An empty list when there is no memory for the records.
 DisplayModeList buildModeList(const platform::GraphicsAdapter& adapter);
 
-// The capability check and the mode list (start-up step 11): asks the adapter, sets graphicsLevel and the
-// mode list. Without an adapter it shows "DirectX 9 is needed to run this program." / "Error"; with an
+// The capability check and the mode list (start-up step 11): from the adapter's answers (null: none), sets
+// graphicsLevel and the mode list. Without an adapter it shows "DirectX 9 is needed to run this program." / "Error"; with an
 // adapter too weak the localized "GRAPHICS_ERROR" / "Valtor". Either way it returns false and the launcher
 // ends with -1, writing nothing.
-bool checkGraphicsAdapter(LauncherState& state);
+bool checkGraphicsAdapter(LauncherState& state, std::unique_ptr<platform::GraphicsAdapter> adapter);
 
 // With graphicsLevel below 2 a stored normal quality becomes low, and the quality list is offset by one.
 void adjustQuality(LauncherState& state);

@@ -12,6 +12,7 @@
 #include "mt/file/FileManagerImpl.h"
 #include "mt/localization/Localizator.h"
 #include "platform/Dialog.h"
+#include "platform/GraphicsAdapter.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageLoop.h"
 
@@ -33,6 +34,9 @@ void mountArchive(const char* archive, const char* mountName) {
 bool launcherStartUp(int& exitCode) {
     LauncherState& state = g_launcher;
     exitCode = kExitNormal;
+    // Asked first and answered on its own thread where the host allows it, because the graphics interface
+    // takes longer to start than everything the dialog needs before its lists.
+    platform::GraphicsAdapterQuery adapterQuery;
 
     // The framework's services: the registry and the file manager with the three archives.
     state.registry = new (std::nothrow) mt::ServiceRegistry();
@@ -73,7 +77,7 @@ bool launcherStartUp(int& exitCode) {
     state.backgroundBitmap = pictureToBitmap(state.dialog, backgroundPicturePath(language));
 
     // What the graphics adapter allows, and the lists.
-    if (!checkGraphicsAdapter(state)) {
+    if (!checkGraphicsAdapter(state, adapterQuery.take())) {
         exitCode = kExitFailure;
         return false;
     }

@@ -17,14 +17,15 @@ GraphicsAdapterFactory& installedFactory() {
     return factory;
 }
 
+GraphicsAdapterFactory currentFactory() {
+    std::lock_guard<std::mutex> lock(factoryMutex());
+    return installedFactory();
+}
+
 }  // namespace
 
 std::unique_ptr<GraphicsAdapter> createGraphicsAdapter() {
-    GraphicsAdapterFactory factory;
-    {
-        std::lock_guard<std::mutex> lock(factoryMutex());
-        factory = installedFactory();
-    }
+    GraphicsAdapterFactory factory = currentFactory();
     return factory ? factory() : hostGraphicsAdapter();
 }
 
@@ -33,6 +34,27 @@ GraphicsAdapterFactory setGraphicsAdapterFactory(GraphicsAdapterFactory factory)
     GraphicsAdapterFactory previous = std::move(installedFactory());
     installedFactory() = std::move(factory);
     return previous;
+}
+
+GraphicsAdapterQuery::GraphicsAdapterQuery() {
+    if (!currentFactory()) {
+        running_ = startHostAdapterQuery();
+    }
+}
+
+GraphicsAdapterQuery::~GraphicsAdapterQuery() {
+    if (running_ != nullptr) {
+        finishHostAdapterQuery(running_);
+    }
+}
+
+std::unique_ptr<GraphicsAdapter> GraphicsAdapterQuery::take() {
+    if (running_ == nullptr) {
+        return createGraphicsAdapter();
+    }
+    HostAdapterQuery* query = running_;
+    running_ = nullptr;
+    return finishHostAdapterQuery(query);
 }
 
 }  // namespace platform

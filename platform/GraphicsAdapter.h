@@ -76,4 +76,27 @@ std::unique_ptr<GraphicsAdapter> createGraphicsAdapter();
 using GraphicsAdapterFactory = std::function<std::unique_ptr<GraphicsAdapter>()>;
 GraphicsAdapterFactory setGraphicsAdapterFactory(GraphicsAdapterFactory factory);
 
+struct HostAdapterQuery;  // a backend's query in progress
+
+// The adapter query started ahead of its answer, so that a program goes on loading while the host's
+// graphics interface starts (Direct3D 9 may take a good part of a second). Where the host may be asked from
+// another thread (Direct3D 9) the query runs on a thread of its own from construction; where it may not
+// (the OpenGL query shares the video system with the windows), and while a factory is installed, it runs
+// in take(). Either way take() answers what createGraphicsAdapter() would.
+class GraphicsAdapterQuery {
+  public:
+    GraphicsAdapterQuery();
+    // Waits for a query still running and drops its answer.
+    ~GraphicsAdapterQuery();
+    GraphicsAdapterQuery(const GraphicsAdapterQuery&) = delete;
+    GraphicsAdapterQuery& operator=(const GraphicsAdapterQuery&) = delete;
+
+    // The adapter, or null when the host has no graphics; waits for the query's thread. Once the started
+    // answer is taken, a further call asks again.
+    std::unique_ptr<GraphicsAdapter> take();
+
+  private:
+    HostAdapterQuery* running_ = nullptr;
+};
+
 }  // namespace platform

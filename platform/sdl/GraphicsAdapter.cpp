@@ -255,4 +255,14 @@ uint32_t formatFromHostPixelFormat(uint32_t sdlPixelFormat) {
     }
 }
 
+// The hidden OpenGL window shares SDL's video system with the dialogs, which is not to be used from two
+// threads at once: the query is never started ahead here, and take() asks on the caller's thread.
+HostAdapterQuery* startHostAdapterQuery() {
+    return nullptr;
+}
+
+std::unique_ptr<GraphicsAdapter> finishHostAdapterQuery(HostAdapterQuery*) {
+    return hostGraphicsAdapter();
+}
+
 }  // namespace platform

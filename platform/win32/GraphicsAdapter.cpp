@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <d3d9.h>
+#include <process.h>
 
 #include <algorithm>
 #include <new>
@@ -45,6 +46,44 @@ bool capabilitiesOf(IDirect3D9* direct3d, AdapterCapabilities& answers) {
 }
 
 }  // namespace
+
+// Direct3D 9 may be asked from any thread; the thread's answer is read only after it has ended.
+struct HostAdapterQuery {
+    HANDLE thread = nullptr;
+    std::unique_ptr<GraphicsAdapter> answer;
+};
+
+namespace {
+
+unsigned __stdcall runAdapterQuery(void* parameter) {
+    HostAdapterQuery* query = static_cast<HostAdapterQuery*>(parameter);
+    query->answer = hostGraphicsAdapter();
+    return 0;
+}
+
+}  // namespace
+
+HostAdapterQuery* startHostAdapterQuery() {
+    HostAdapterQuery* query = new (std::nothrow) HostAdapterQuery;
+    if (query == nullptr)
+        return nullptr;
+    // The C runtime's thread start, since the query allocates through it.
+    const uintptr_t thread = _beginthreadex(nullptr, 0, runAdapterQuery, query, 0, nullptr);
+    if (thread == 0) {
+        delete query;
+        return nullptr;
+    }
+    query->thread = reinterpret_cast<HANDLE>(thread);
+    return query;
+}
+
+std::unique_ptr<GraphicsAdapter> finishHostAdapterQuery(HostAdapterQuery* query) {
+    WaitForSingleObject(query->thread, INFINITE);
+    CloseHandle(query->thread);
+    std::unique_ptr<GraphicsAdapter> answer = std::move(query->answer);
+    delete query;
+    return answer;
+}
 
 std::unique_ptr<GraphicsAdapter> hostGraphicsAdapter() {
     IDirect3D9* direct3d = Direct3DCreate9(D3D_SDK_VERSION);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <thread>
 
 #include "platform/GraphicsAdapter.h"
 #include "platform/sdl/OpenGlAdapter.h"
@@ -98,5 +100,37 @@ TEST(GraphicsAdapter, TheFactoryCanBeReplacedAndTheHostHasNoneWithoutOpenGl) {
     setenv("SDL_VIDEODRIVER", "dummy", 0);
     if (std::string(std::getenv("SDL_VIDEODRIVER")) == "dummy") {
         EXPECT_FALSE(platform::createGraphicsAdapter());
+    }
+}
+
+// A query started ahead answers through the installed factory on the thread that takes it, and asks again
+// after its answer is taken; the SDL host is never asked from another thread.
+TEST(GraphicsAdapter, AQueryStartedAheadAnswersWhenTakenThroughTheFactory) {
+    int asked = 0;
+    std::thread::id askedOn;
+    auto previous = platform::setGraphicsAdapterFactory([&] {
+        ++asked;
+        askedOn = std::this_thread::get_id();
+        return std::make_unique<platform::GraphicsAdapter>(
+            AdapterCapabilities{}, std::vector<platform::DisplayMode>{{640, 480, 0, platform::kFormatX8R8G8B8}});
+    });
+    {
+        platform::GraphicsAdapterQuery query;
+        EXPECT_EQ(asked, 0);
+        auto adapter = query.take();
+        ASSERT_TRUE(adapter);
+        EXPECT_EQ(adapter->modeCount(platform::kFormatX8R8G8B8), 1u);
+        EXPECT_EQ(askedOn, std::this_thread::get_id());
+        EXPECT_TRUE(query.take());
+        EXPECT_EQ(asked, 2);
+    }
+    { platform::GraphicsAdapterQuery untaken; }
+    EXPECT_EQ(asked, 2);
+    platform::setGraphicsAdapterFactory(previous);
+
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    if (std::string(std::getenv("SDL_VIDEODRIVER")) == "dummy") {
+        platform::GraphicsAdapterQuery host;
+        EXPECT_FALSE(host.take());
     }
 }

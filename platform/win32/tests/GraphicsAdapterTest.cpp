@@ -63,4 +63,26 @@ TEST(Win32GraphicsAdapter, TheHostAdapterAnswersFromDirect3D) {
     }
 }
 
+// The query started ahead on its own thread gives what the direct query gives; one never taken is waited
+// for when it goes.
+TEST(Win32GraphicsAdapter, AQueryStartedAheadGivesTheDirectAnswers) {
+    { platform::GraphicsAdapterQuery untaken; }
+    platform::GraphicsAdapterQuery query;
+    std::unique_ptr<platform::GraphicsAdapter> direct = platform::createGraphicsAdapter();
+    std::unique_ptr<platform::GraphicsAdapter> ahead = query.take();
+    ASSERT_EQ(static_cast<bool>(ahead), static_cast<bool>(direct));
+    if (!direct)
+        GTEST_SKIP() << "no Direct3D adapter (no display)";
+    EXPECT_EQ(ahead->simultaneousRenderTargets(), direct->simultaneousRenderTargets());
+    EXPECT_EQ(ahead->supportsFloatRenderTargetTexture(), direct->supportsFloatRenderTargetTexture());
+    EXPECT_EQ(ahead->supportsTwoSidedStencil(), direct->supportsTwoSidedStencil());
+    EXPECT_EQ(ahead->pixelShaderVersion(), direct->pixelShaderVersion());
+    ASSERT_EQ(ahead->allModes().size(), direct->allModes().size());
+    for (size_t i = 0; i < direct->allModes().size(); ++i) {
+        EXPECT_EQ(ahead->allModes()[i].width, direct->allModes()[i].width);
+        EXPECT_EQ(ahead->allModes()[i].height, direct->allModes()[i].height);
+        EXPECT_EQ(ahead->allModes()[i].refreshRate, direct->allModes()[i].refreshRate);
+    }
+}
+
 }  // namespace
