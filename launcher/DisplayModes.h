@@ -45,9 +45,9 @@ int32_t graphicsLevelFor(const platform::GraphicsAdapter& adapter);
 DisplayModeList buildModeList(const platform::GraphicsAdapter& adapter);
 
 // The capability check and the mode list (start-up step 11): from the adapter's answers (null: none), sets
-// graphicsLevel and the mode list. Without an adapter it shows "DirectX 9 is needed to run this program." / "Error"; with an
-// adapter too weak the localized "GRAPHICS_ERROR" / "Valtor". Either way it returns false and the launcher
-// ends with -1, writing nothing.
+// graphicsLevel and the mode list. Without an adapter it shows "DirectX 9 is needed to run this program." /
+// "Error"; with an adapter too weak the localized "GRAPHICS_ERROR" / "Valtor". Either way it returns false
+// and the launcher ends with -1, writing nothing.
 bool checkGraphicsAdapter(LauncherState& state, std::unique_ptr<platform::GraphicsAdapter> adapter);
 
 // With graphicsLevel below 2 a stored normal quality becomes low, and the quality list is offset by one.

@@ -112,7 +112,8 @@ TEST(GraphicsAdapter, AQueryStartedAheadAnswersWhenTakenThroughTheFactory) {
         ++asked;
         askedOn = std::this_thread::get_id();
         return std::make_unique<platform::GraphicsAdapter>(
-            AdapterCapabilities{}, std::vector<platform::DisplayMode>{{640, 480, 0, platform::kFormatX8R8G8B8}});
+            AdapterCapabilities{},
+            std::vector<platform::DisplayMode>{{640, 480, 0, platform::kFormatX8R8G8B8}});
     });
     {
         platform::GraphicsAdapterQuery query;
